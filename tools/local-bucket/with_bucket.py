@@ -34,6 +34,9 @@ KEY_ID = "LTAI5tKavrindelTestKey01"
 KEY_SECRET = "KavrindelLocalBucketSecret0001"
 
 START_TIMEOUT_S = 20.0
+FIXED_PORT_LOCK = os.path.join(tempfile.gettempdir(), "kavrindel-bucket-port-%d.lock" % FIXED_PORT)
+# A fixed port still held by a program that is not one of our runs: how long to wait for it.
+FIXED_PORT_WAIT_S = 60.0
 # Exit status when the bucket itself could not be prepared (not the command's own failure).
 SETUP_FAILED = 125
 
@@ -89,8 +92,15 @@ def start_emulator(args, root, log_path, port_file):
         cmd += ["--rate-limit", str(args.rate_limit)]
     proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL)
     deadline = time.monotonic() + START_TIMEOUT_S
+    busy_until = time.monotonic() + FIXED_PORT_WAIT_S
     while time.monotonic() < deadline:
         if proc.poll() is not None:
+            if port and time.monotonic() < busy_until:
+                # The fixed port is taken by someone else; try again until it is free.
+                time.sleep(0.5)
+                proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                deadline = time.monotonic() + START_TIMEOUT_S
+                continue
             fail("the emulator exited with %d before listening (port %d taken?)" % (proc.returncode, port))
         try:
             with open(port_file) as f:
@@ -138,7 +148,8 @@ def main(argv):
 
     lock = None
     if args.fixed_port:
-        lock = open(os.path.join(runs, "fixed-port.lock"), "w")
+        # One lock for the whole machine: every build folder's runs share the one port.
+        lock = open(FIXED_PORT_LOCK, "w")
         fcntl.flock(lock, fcntl.LOCK_EX)
 
     work = tempfile.mkdtemp(prefix=time.strftime("%Y%m%d-%H%M%S-"), dir=runs)
