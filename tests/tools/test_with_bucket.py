@@ -84,6 +84,29 @@ class WithBucketTest(unittest.TestCase):
         self.assertEqual(result.returncode, 125)
         self.assertIn("stand-in", result.stderr)
 
+    def test_release_options_that_look_like_runner_options(self):
+        for release in ("--big-mb=1", "--big-mb 1"):
+            with self.subTest(release=release):
+                result = self.run_bucket("--release", release, command=[
+                    "sh", "-c", 'test $(stat -c %s "$KAV_BUCKET_ROOT_UNIX/9.5KAvrindelIE/base.zip") -gt 1048576'])
+                self.assertEqual(result.returncode, 0, result.stderr)
+
+    def test_signature_check_of_the_commands_requests(self):
+        signed_ok = [sys.executable, "-c", FETCH]
+        with_bad = ["sh", "-c", '%s -c "$0" && curl -s -o /dev/null -H "Authorization: OSS $KAV_BUCKET_KEY_ID:bad" '
+                                '"http://$KAV_BUCKET_ENDPOINT/$KAV_BUCKET_NAME/9.5KAvrindelIE/base.zip"' % sys.executable,
+                    FETCH]
+        cases = [("good requests, agreement", "--check-signatures", signed_ok, 0),
+                 ("good requests, all valid", "--expect-valid-signatures", signed_ok, 0),
+                 ("a bad request, agreement", "--check-signatures", with_bad, 0),
+                 ("a bad request, all valid", "--expect-valid-signatures", with_bad, 1)]
+        for name, option, command, code in cases:
+            with self.subTest(name):
+                result = self.run_bucket(option, command=command)
+                self.assertEqual(result.returncode, code, result.stderr)
+                if code:
+                    self.assertIn("INVALID GET /kavbucket/9.5KAvrindelIE/base.zip", result.stderr)
+
     def test_fixed_port_runs_take_turns(self):
         spans = []
 

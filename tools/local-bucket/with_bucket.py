@@ -14,6 +14,7 @@ import fcntl
 import json
 import os
 import shlex
+import shutil
 import signal
 import subprocess
 import sys
@@ -26,6 +27,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
 EMULATOR = os.path.join(HERE, "oss_emulator.py")
 MAKE_RELEASE = os.path.join(SOURCE_DIR, "tools", "sample-release", "make_release.py")
+CHECK_LOG_DIR = os.path.join(SOURCE_DIR, "tools", "oss-peer")
 
 # The default test account: the installer's default build settings point at it.
 FIXED_PORT = 47195
@@ -62,7 +64,18 @@ def parse_args(argv):
     p.add_argument("--fixed-port", action="store_true", help="listen on %d (runs wait for each other)" % FIXED_PORT)
     p.add_argument("--rate-limit", type=int, default=0, help="line rate in bytes per second")
     p.add_argument("--keep", action="store_true", help="keep the work folder even on success")
-    args = p.parse_args(argv[:split])
+    p.add_argument("--check-signatures", action="store_true",
+                   help="after a successful command, have ali-oss re-check every logged signature and agree "
+                        "with the emulator's verdict")
+    p.add_argument("--expect-valid-signatures", action="store_true",
+                   help="like --check-signatures, and every logged request must be signed right")
+    own = list(argv[:split])
+    for i in range(len(own) - 1):
+        if own[i] == "--release":
+            # The value is a list of options itself ("--big-mb 5"): never read it as our own.
+            own[i:i + 2] = ["--release=" + own[i + 1]]
+            break
+    args = p.parse_args(own)
     args.command = argv[split + 1:]
     if not args.command:
         fail("no command after --")
@@ -125,6 +138,21 @@ def stop(proc):
             proc.wait()
 
 
+def check_signatures(log_path, expect_valid):
+    """Runs the request log through ali-oss's signing code (tools/oss-peer/check_log.js)."""
+    node = shutil.which("node") or shutil.which("nodejs")
+    if node is None or not os.path.isdir(os.path.join(CHECK_LOG_DIR, "node_modules", "ali-oss")):
+        sys.stderr.write("with_bucket: node or ali-oss is missing; run scripts/setup\n")
+        return SETUP_FAILED
+    cmd = [node, os.path.join(CHECK_LOG_DIR, "check_log.js"), log_path] + (["--expect-valid"] if expect_valid else [])
+    env = dict(os.environ, KAV_BUCKET_KEY_ID=KEY_ID, KAV_BUCKET_KEY_SECRET=KEY_SECRET)
+    result = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, text=True)
+    if result.returncode != 0:
+        sys.stderr.write("with_bucket: the signature check against ali-oss failed:\n" + result.stdout)
+        return 1
+    return 0
+
+
 def run_command(command, env):
     child = subprocess.Popen(command, env=env)
 
@@ -179,6 +207,8 @@ def main(argv):
         stop(proc)
         if lock is not None:
             lock.close()
+    if code == 0 and (args.check_signatures or args.expect_valid_signatures):
+        code = check_signatures(log_path, args.expect_valid_signatures)
     if code == 0 and not args.keep:
         subprocess.run(["rm", "-rf", "--", work])
     else:
