@@ -154,7 +154,11 @@ def check_signatures(log_path, expect_valid):
 
 
 def run_command(command, env):
-    child = subprocess.Popen(command, env=env)
+    try:
+        child = subprocess.Popen(command, env=env)
+    except OSError as exc:
+        sys.stderr.write("with_bucket: cannot run %s: %s\n" % (command[0], exc))
+        return 127
 
     def forward(signum, _frame):
         if child.poll() is None:
