@@ -719,11 +719,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif body_fault.kind == "corrupt" and size > 0:
                 corrupt_at = size // 2
         self.send_file_range(f, limit, corrupt_at, entry)
-        if body_fault is None or limit == size and body_fault.kind != "truncate_after":
+        if body_fault is None:
             return
         if body_fault.kind == "truncate_after":
-            self.close_connection = True
-        elif body_fault.kind == "stall_after":
+            self.close_connection = True  # the body ends early for the client
+        elif body_fault.kind == "stall_after" and limit < size:
             self.stall()
 
     def send_file_range(self, f, limit, corrupt_at, entry):
