@@ -109,8 +109,8 @@ class EmulatorCase(unittest.TestCase):
         conn.close()
         return resp.status, data
 
-    def fault(self, **spec):
-        status, data = self.control("POST", "faults", spec)
+    def fault(self, **settings):
+        status, data = self.control("POST", "faults", settings)
         self.assertEqual(status, 200, data)
 
     def log(self):
@@ -331,10 +331,10 @@ class EmulatorCase(unittest.TestCase):
             ("default hits HEAD too", dict(status=503, count=1), ["HEAD", "GET"], [503, 200], None),
             ("own code and message", dict(status=503, count=1, code="SlowDown", message="go slower"), ["GET"], [503], "SlowDown"),
         ]
-        for name, spec, methods, statuses, code in cases:
+        for name, settings, methods, statuses, code in cases:
             with self.subTest(name):
                 self.control("POST", "reset")
-                self.fault(key=key.decode(), **spec)
+                self.fault(key=key.decode(), **settings)
                 got = []
                 for method in methods:
                     resp = self.request(method, key, query="objectMeta" if method == "HEAD" else "")
@@ -342,11 +342,11 @@ class EmulatorCase(unittest.TestCase):
                     if resp.status != 200 and method == "GET" and code:
                         self.assertEqual(resp.xml("Code"), code)
                         self.assertEqual(resp.xml("RequestId"), resp.headers["x-oss-request-id"])
-                        if "message" in spec:
-                            self.assertEqual(resp.xml("Message"), spec["message"])
+                        if "message" in settings:
+                            self.assertEqual(resp.xml("Message"), settings["message"])
                 self.assertEqual(got, statuses)
                 faults = [e["fault"] for e in self.log()]
-                self.assertEqual(faults, ["status:%d" % spec["status"] if s != 200 else None for s in statuses])
+                self.assertEqual(faults, ["status:%d" % settings["status"] if s != 200 else None for s in statuses])
         # A fault for one key leaves the others alone.
         self.control("POST", "reset")
         self.fault(key=key.decode(), status=503, count=-1)
@@ -417,11 +417,11 @@ class EmulatorCase(unittest.TestCase):
         self.assertEqual((entry["fault"], entry["bytes_sent"]), ("stall_after:5000", 5000))
 
     def test_invalid_fault_specs_are_refused(self):
-        for spec in ({"key": "a"}, {"key": "a", "status": 200}, {"key": "a", "status": 503, "corrupt": True},
+        for settings in ({"key": "a"}, {"key": "a", "status": 200}, {"key": "a", "status": 503, "corrupt": True},
                      {"key": "a", "truncate_after": -1}, {"key": "a", "status": 503, "count": 0},
                      {"key": "a", "status": 503, "method": "PUT"}, {"key": "a", "corrupt": 1}, [1, 2]):
-            with self.subTest(spec=spec):
-                status, _ = self.control("POST", "faults", spec)
+            with self.subTest(settings=settings):
+                status, _ = self.control("POST", "faults", settings)
                 self.assertEqual(status, 400)
         status, data = self.control("GET", "faults")
         self.assertEqual(json.loads(data), [])
