@@ -416,7 +416,7 @@ class EmulatorCase(unittest.TestCase):
         entry = self.log()[-1]
         self.assertEqual((entry["fault"], entry["bytes_sent"]), ("stall_after:5000", 5000))
 
-    def test_invalid_fault_specs_are_refused(self):
+    def test_invalid_faults_are_refused(self):
         for settings in ({"key": "a"}, {"key": "a", "status": 200}, {"key": "a", "status": 503, "corrupt": True},
                      {"key": "a", "truncate_after": -1}, {"key": "a", "status": 503, "count": 0},
                      {"key": "a", "status": 503, "method": "PUT"}, {"key": "a", "corrupt": 1}, [1, 2]):
