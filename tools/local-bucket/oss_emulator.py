@@ -699,7 +699,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(200)
         self.send_header("Content-Type", CONTENT_TYPES.get(ext, "application/octet-stream"))
         self.send_header("Content-Length", str(size))
-        self.send_header("Connection", "keep-alive")
+        # send_header("Connection") also sets close_connection: answer what the client asked for.
+        self.send_header("Connection", "close" if self.close_connection else "keep-alive")
         self.send_header("Accept-Ranges", "bytes")
         self.send_header("ETag", '"%s"' % md5)
         self.send_header("Last-Modified", email.utils.formatdate(st.st_mtime, usegmt=True))
