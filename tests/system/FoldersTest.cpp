@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -259,8 +260,43 @@ TEST(DeleteDirectoryTree, RemovesASingleFile) {
     EXPECT_TRUE(kavtest::PathExists(base / "two.zip"));
 }
 
+BOOL CALLBACK CloseDialogsOfProcess(HWND window, LPARAM closed) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, 64);
+    if (pid == ::GetCurrentProcessId() && std::wstring(className) == L"#32770" && ::IsWindowVisible(window)) {
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+        ++*reinterpret_cast<int*>(closed);
+    }
+    return TRUE;
+}
+
+// Closes any dialog of this process while it lives: without FOF_NOERRORUI a shell may report a
+// failed deletion in a dialog of its own, which must not hold a test.
+class DialogCloser {
+public:
+    DialogCloser()
+        : thread_([this] {
+              while (!stop_.load()) {
+                  int closed = 0;
+                  ::EnumWindows(&CloseDialogsOfProcess, reinterpret_cast<LPARAM>(&closed));
+                  ::Sleep(50);
+              }
+          }) {}
+    ~DialogCloser() {
+        stop_.store(true);
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 TEST(DeleteDirectoryTree, MissingPathIsFalse) {
     kavtest::TempFolder base("kavdelm");
+    DialogCloser closer;
     EXPECT_FALSE(DeleteDirectoryTree((base / "not-there").c_str()));
     EXPECT_FALSE(DeleteDirectoryTree(nullptr));
     EXPECT_TRUE(IsFolder(base.Path()));
