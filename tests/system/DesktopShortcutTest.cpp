@@ -21,8 +21,10 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// A package code of its own, so that the uninstall entry's tests may run at the same time.
+constexpr char kEntryPackageCode[] = "990001";
 constexpr char kEntryPath[] =
-    "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kavrindel_201805v9.5";
+    "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kavrindel_990001v9.5";
 
 std::wstring Gbk(const std::string& text) { return kav::WideFromNarrow(text.c_str(), kav::kGbkCodePage, 4096); }
 
@@ -192,6 +194,7 @@ TEST_F(DesktopShortcut, ASecondRunReplacesTheShortcut) {
 TEST_F(DesktopShortcut, TheUninstallEntryNamesTheSavedShortcutFile) {
     // A title outside ASCII: both the file name and the value come from the same GBK text.
     GetInstallSettings().productTitle = "凯文交易";
+    GetInstallSettings().packageCode = kEntryPackageCode;
     const std::wstring desktop = Gbk(CommonDesktop());
     const std::wstring expected = desktop + L"\\凯文交易v9.5.lnk";
     ::DeleteFileW(expected.c_str());

@@ -4,6 +4,7 @@
 
 #include "app/InstallLog.h"
 #include "app/InstallSettings.h"
+#include "system/Folders.h"
 
 namespace kavtest {
 
@@ -44,6 +45,20 @@ void Walk(HKEY key, const std::wstring& prefix, std::map<std::wstring, std::pair
         ::RegCloseKey(child);
     }
 }
+
+// Creating the log's or a fixture's folders must never wait for a click on the failure notice:
+// the notice becomes a test failure instead.
+void FailOnFolderNotice(const char* text, const char* caption) {
+    ADD_FAILURE() << "folder notice shown: " << caption << " " << text;
+}
+
+class NoFolderNoticeBoxes : public ::testing::Environment {
+public:
+    void SetUp() override { kav::SetFolderNoticeHandler(FailOnFolderNotice); }
+};
+
+[[maybe_unused]] ::testing::Environment* const kNoFolderNoticeBoxes =
+    ::testing::AddGlobalTestEnvironment(new NoFolderNoticeBoxes);
 
 }  // namespace
 
