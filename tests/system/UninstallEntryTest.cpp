@@ -208,6 +208,29 @@ TEST_F(UninstallEntry, TheEntryGoesBelowTheRootItIsGiven) {
     EXPECT_FALSE(kavtest::KeyExists(HKEY_LOCAL_MACHINE, kEntryPath));
 }
 
+TEST_F(UninstallEntry, AProductKeyThatCannotBeCreatedLeavesNothing) {
+    // Below a volatile Uninstall key only volatile keys can be created, so the product key fails.
+    HKEY root = nullptr;
+    ASSERT_EQ(::RegCreateKeyA(HKEY_CURRENT_USER, kTestRootPath, &root), ERROR_SUCCESS);
+    HKEY parent = nullptr;
+    ASSERT_EQ(::RegCreateKeyA(root, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion", &parent),
+              ERROR_SUCCESS);
+    HKEY uninstall = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(parent, "Uninstall", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                &uninstall, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(uninstall);
+    ::RegCloseKey(parent);
+    {
+        const kav::RegistryRootOverride replaced(kav::RegistryRoot::LocalMachine, root);
+        EXPECT_EQ(RegisterUninstallEntry(), -1);
+    }
+    ASSERT_TRUE(kavtest::KeyExists(root, kWow));
+    EXPECT_EQ(kavtest::SubkeyCount(root, kWow), 0u);
+    EXPECT_EQ(kavtest::ValueCount(root, kWow), 0u);
+    ::RegCloseKey(root);
+}
+
 // Run under an ANSI code page other than 936 (950, traditional Chinese).
 class AnsiCodePage : public UninstallEntry {};
 

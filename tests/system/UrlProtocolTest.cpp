@@ -111,6 +111,56 @@ TEST_F(UrlProtocol, TheSchemeGoesBelowTheRootItIsGiven) {
     EXPECT_FALSE(kavtest::KeyExists(HKEY_CLASSES_ROOT, kScheme));
 }
 
+// A volatile key takes only volatile subkeys, so creating a (non-volatile) subkey below it fails
+// on every Windows, whatever rights the caller has. Subkeys that exist already are opened.
+struct SubkeyFailure {
+    std::vector<const char*> existing;  // volatile keys below the scheme key before the run
+    const char* failureLine;
+    std::vector<std::wstring> tree;     // what the scheme key holds afterwards
+};
+
+class UrlSchemeSubkeyFailure : public UrlProtocol, public ::testing::WithParamInterface<SubkeyFailure> {};
+
+TEST_P(UrlSchemeSubkeyFailure, StopsAtTheFirstKeyThatCannotBeCreated) {
+    HKEY root = nullptr;
+    ASSERT_EQ(::RegCreateKeyA(HKEY_CURRENT_USER, kTestRootPath, &root), ERROR_SUCCESS);
+    std::vector<std::string> volatileKeys = {kScheme};
+    for (const char* subkey : GetParam().existing) volatileKeys.push_back(std::string(kScheme) + "\\" + subkey);
+    for (const std::string& path : volatileKeys) {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                                    nullptr),
+                  ERROR_SUCCESS);
+        ::RegCloseKey(key);
+    }
+    {
+        const kav::RegistryRootOverride replaced(kav::RegistryRoot::ClassesRoot, root);
+        EXPECT_EQ(Register(), (Lines{"URL Schemes: Start", GetParam().failureLine}));
+    }
+    // What was written before the failure stays.
+    std::vector<std::wstring> names;
+    for (const auto& entry : kavtest::SnapshotTree(root, kScheme)) names.push_back(entry.first);
+    EXPECT_EQ(names, GetParam().tree);
+    EXPECT_EQ(kavtest::ReadValue(root, kScheme, L"URL Protocol").text,
+              L"D:\\Apps\\KAvrindel201805v9.5\\kavrindel v9.5.exe");
+    ::RegCloseKey(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UrlSchemeSubkeyFailure,
+    ::testing::Values(
+        SubkeyFailure{{}, "URL Schemes: Create DefaultIcon key Failed", {L"|", L"|URL Protocol"}},
+        SubkeyFailure{{"DefaultIcon"},
+                      "URL Schemes: Create shell key Failed",
+                      {L"\\DefaultIcon|", L"\\DefaultIcon|<key>", L"|", L"|URL Protocol"}},
+        SubkeyFailure{{"DefaultIcon", "shell"},
+                      "URL Schemes: Create shellopen key Failed",
+                      {L"\\DefaultIcon|", L"\\DefaultIcon|<key>", L"\\shell|<key>", L"|", L"|URL Protocol"}},
+        SubkeyFailure{{"DefaultIcon", "shell", "shell\\open"},
+                      "URL Schemes: Create shellopencommand key Failed",
+                      {L"\\DefaultIcon|", L"\\DefaultIcon|<key>", L"\\shell\\open|<key>", L"\\shell|<key>", L"|",
+                       L"|URL Protocol"}}));
+
 TEST(UrlSchemeSteps, LongProgramPathsAreCutAtTheBuffer) {
     const std::string installDir = "D:\\" + std::string(1100, 'a');
     const auto steps = kav::UrlSchemeStepsFor(installDir);
