@@ -16,7 +16,7 @@ namespace {
 
 constexpr char kEntryPath[] =
     "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kavrindel_201805v9.5";
-constexpr char kTestRootPath[] = "Software\\KavrindelTests\\UninstallRoot";
+constexpr char kTestRootPath[] = "Software\\KavrindelTestUninstallRoot";
 
 std::wstring CommonDesktop() {
     std::string desktop;

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr char kScheme[] = "KAvrindel201805";
-constexpr char kTestRootPath[] = "Software\\KavrindelTests\\ClassesRoot";
+constexpr char kTestRootPath[] = "Software\\KavrindelTestClassesRoot";
 
 using Lines = std::vector<std::string>;
 
