@@ -19,7 +19,7 @@ namespace {
 
 constexpr wchar_t kExeName[] = L"kavrindel v9.5.exe";
 constexpr DWORD kStartTimeoutMs = 20000;
-constexpr ULONGLONG kAtOnceMs = 1500;
+constexpr ULONGLONG kAtOnceMs = 2000;  // well below the 2.5 s pause that follows a stop
 
 std::wstring Widen(const std::string& text) { return kav::WideFromNarrow(text.c_str(), CP_ACP, 65536); }
 std::string Gbk(const std::wstring& text) { return kav::NarrowFromWide(text.c_str(), kav::kGbkCodePage, 65536); }
