@@ -6,33 +6,16 @@
 #include <string>
 
 #include "archive/CreateFolderChain.h"
+#include "archive/DestinationCheck.h"
 #include "archive/EntryPath.h"
 #include "archive/OverwritePrompt.h"
 #include "system/Handles.h"
 
 namespace {
 
-constexpr DWORD kFullPathBufferBytes = 260;
 constexpr unsigned kCopyBufferBytes = 2048;
 constexpr unsigned long kStoredMethod = 0;
 constexpr unsigned long kDeflatedMethod = Z_DEFLATED;
-
-// The full path of path, or empty when GetFullPathNameA fails or the result does not fit.
-std::string FullPathOf(const std::string& path) {
-    char full[kFullPathBufferBytes] = {};
-    const DWORD length = ::GetFullPathNameA(path.c_str(), kFullPathBufferBytes, full, nullptr);
-    if (length == 0 || length >= kFullPathBufferBytes) return {};
-    return std::string(full, length);
-}
-
-// Whether joined, the destination plus an entry name, stays inside the destination once Windows
-// has normalised both (trailing dots and spaces, "." components, device names).
-bool StaysInsideDestination(const std::string& destination, const std::string& joined, bool folderEntry) {
-    const std::string fullDestination = FullPathOf(destination);
-    const std::string fullJoined = FullPathOf(joined);
-    if (fullDestination.empty() || fullJoined.empty()) return false;
-    return kav::IsPathInsideFolder(fullDestination, fullJoined, folderEntry);
-}
 
 kav::UniqueHandle CreateTargetFile(const std::string& path) {
     return kav::UniqueHandle(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -86,7 +69,7 @@ void TUnzip::Close() {
 bool TUnzip::Open(const char* path) {
     Close();
     if (path == nullptr || path[0] == '\0') return false;
-    const std::string full = FullPathOf(path);
+    const std::string full = kav::FullPathOf(path);
     if (full.empty()) return false;
     archive = unzOpen(full.c_str());
     if (archive == nullptr) return false;
@@ -128,7 +111,7 @@ bool TUnzip::ExtractCurrent(const char* destination) {
     if (!kav::IsSafeEntryName(relative)) return false;
     const std::string path = kav::JoinEntryPath(folder, relative);
     if (path.empty()) return false;
-    if (!StaysInsideDestination(folder, path, folderEntry)) return false;
+    if (!kav::StaysInsideDestination(folder, path, folderEntry)) return false;
 
     if (folderEntry) return CreateFolderChain(path.c_str());
 

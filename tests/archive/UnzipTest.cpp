@@ -7,6 +7,7 @@
 #include "ArchiveTestSupport.h"
 #include "TestSupport.h"
 #include "archive/CreateFolderChain.h"
+#include "archive/DestinationCheck.h"
 #include "archive/TUnzip.h"
 #include "archive/UnzipToFolder.h"
 #include "system/Handles.h"
@@ -153,6 +154,35 @@ TEST_P(NormalisedInside, NamesThatStayInsideAreExtracted) {
 INSTANTIATE_TEST_SUITE_P(Table, NormalisedInside,
                          ::testing::Values(InsideCase{"inside-dot.zip", "sub\\inner.txt"},
                                            InsideCase{"inside-trailing-dot.zip", "sub\\inner.txt"}));
+
+struct NormalisedCase {
+    const char* suffix;  // appended to the destination as it stands
+    bool folderEntry;
+    bool inside;
+};
+
+class WindowsNormalisation : public ::testing::TestWithParam<NormalisedCase> {};
+
+// The check behind the name rules: even a joined path the name rules would let through cannot
+// leave the destination once Windows has resolved it.
+TEST_P(WindowsNormalisation, FullPathsDecideWhereAJoinedPathLands) {
+    kavtest::TempFolder folder("unznorm");
+    const std::string destination = folder / "dest";
+    EXPECT_EQ(kav::StaysInsideDestination(destination, destination + GetParam().suffix, GetParam().folderEntry),
+              GetParam().inside)
+        << GetParam().suffix;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WindowsNormalisation,
+    ::testing::Values(NormalisedCase{"\\a.txt", false, true}, NormalisedCase{"\\sub\\.\\a.txt", false, true},
+                      NormalisedCase{"\\sub.\\a.txt", false, true}, NormalisedCase{"\\sub\\..\\a.txt", false, true},
+                      NormalisedCase{"\\..\\a.txt", false, false}, NormalisedCase{"\\sub\\..\\..\\a.txt", false, false},
+                      NormalisedCase{"\\..", true, false}, NormalisedCase{"\\.", true, true},
+                      NormalisedCase{"\\.", false, false}, NormalisedCase{"\\..\\dest2\\a.txt", false, false},
+                      NormalisedCase{"2\\a.txt", false, false},  // a sibling whose name starts like the destination
+                      NormalisedCase{"\\x\\..\\..\\dest\\a.txt", false, true},
+                      NormalisedCase{"\\\\a.txt", false, true}));
 
 TEST(Unzip, JoinedPathOfExactly259BytesIsExtracted) {
     Sandbox box;
