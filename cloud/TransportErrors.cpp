@@ -34,6 +34,12 @@ constexpr NamedError kNames[] = {
     {12156, "ERROR_WINHTTP_REDIRECT_FAILED"},
     {12169, "ERROR_WINHTTP_SECURE_INVALID_CERT"},
     {12175, "ERROR_WINHTTP_SECURE_FAILURE"},
+    // Some WinHTTP implementations (Wine's among them) pass the socket's own error through;
+    // these mean the same as WinHTTP's.
+    {10053, "ERROR_WINHTTP_CONNECTION_ERROR"},  // WSAECONNABORTED
+    {10054, "ERROR_WINHTTP_CONNECTION_ERROR"},  // WSAECONNRESET
+    {10060, "ERROR_WINHTTP_TIMEOUT"},           // WSAETIMEDOUT
+    {10061, "ERROR_WINHTTP_CANNOT_CONNECT"},    // WSAECONNREFUSED
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// Names for WinHTTP's error numbers, so that a transport failure's outcome says what happened.
+// Names for WinHTTP's error numbers (and the socket errors that stand for them), so that a transport failure's outcome says what happened.
 #include <windows.h>
 
 #include <string>

@@ -97,6 +97,8 @@ TEST(TransportErrors, NameWinHttpErrors) {
     EXPECT_EQ(kav::oss::WinHttpErrorName(12029), "ERROR_WINHTTP_CANNOT_CONNECT");
     EXPECT_EQ(kav::oss::WinHttpErrorName(12002), "ERROR_WINHTTP_TIMEOUT");
     EXPECT_EQ(kav::oss::WinHttpErrorName(12175), "ERROR_WINHTTP_SECURE_FAILURE");
+    EXPECT_EQ(kav::oss::WinHttpErrorName(10060), "ERROR_WINHTTP_TIMEOUT");
+    EXPECT_EQ(kav::oss::WinHttpErrorName(10054), "ERROR_WINHTTP_CONNECTION_ERROR");
     EXPECT_EQ(kav::oss::WinHttpErrorName(4), "WINHTTP_ERROR_4");
 }
 
