@@ -370,9 +370,10 @@ class RequestLog:
 
 def canonical_resource(bucket, key, query_pairs):
     resource = b"/" + bucket + b"/" + key
-    signed = sorted((k, v) for k, v in query_pairs if k in SIGNED_SUBRESOURCES)
+    signed = sorted(((k, v) for k, v in query_pairs if k in SIGNED_SUBRESOURCES), key=lambda kv: kv[0])
     if signed:
-        parts = [k.encode("utf-8") + (b"" if v is None else b"=" + v.encode("utf-8")) for k, v in signed]
+        # A sub-resource sent with an empty value ("objectMeta=") is signed as its bare name.
+        parts = [k.encode("utf-8") + (b"=" + v.encode("utf-8") if v else b"") for k, v in signed]
         resource += b"?" + b"&".join(parts)
     return resource
 
@@ -636,7 +637,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         entry["bucket"] = bucket.decode("latin-1")
         entry["raw_key"] = key.hex()
         entry["key"] = key.decode("utf-8", "replace")
-        host_id = "%s.%s" % (bucket.decode("latin-1"), self.host_name() or "127.0.0.1")
+        host_id = self.host_name() if self.is_virtual_hosted() else \
+            "%s.%s" % (bucket.decode("latin-1"), self.host_name() or "127.0.0.1")
 
         signature_error = None
         if bucket == self.server.bucket:
@@ -910,8 +912,12 @@ def parse_args(argv):
 
 def main(argv=None):
     args = parse_args(argv if argv is not None else sys.argv[1:])
-    server = EmulatorServer((args.host, args.port), args.root, args.bucket, args.key_id, args.key_secret,
-                            args.request_log, args.rate_limit, args.verbose)
+    try:
+        server = EmulatorServer((args.host, args.port), args.root, args.bucket, args.key_id, args.key_secret,
+                                args.request_log, args.rate_limit, args.verbose)
+    except OSError as exc:
+        sys.stderr.write("oss_emulator: cannot listen on %s:%d: %s\n" % (args.host, args.port, exc))
+        return 1
     signal.signal(signal.SIGTERM, lambda *_: server.stop())
     signal.signal(signal.SIGINT, lambda *_: server.stop())
     threading.Thread(target=warm_metadata, args=(server,), daemon=True).start()

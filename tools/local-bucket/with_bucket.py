@@ -14,6 +14,7 @@ import fcntl
 import json
 import os
 import shlex
+import shutil
 import signal
 import subprocess
 import sys
@@ -26,6 +27,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
 EMULATOR = os.path.join(HERE, "oss_emulator.py")
 MAKE_RELEASE = os.path.join(SOURCE_DIR, "tools", "sample-release", "make_release.py")
+CHECK_LOG_DIR = os.path.join(SOURCE_DIR, "tools", "oss-peer")
 
 # The default test account: the installer's default build settings point at it.
 FIXED_PORT = 47195
@@ -34,6 +36,9 @@ KEY_ID = "LTAI5tKavrindelTestKey01"
 KEY_SECRET = "KavrindelLocalBucketSecret0001"
 
 START_TIMEOUT_S = 20.0
+FIXED_PORT_LOCK = os.path.join(tempfile.gettempdir(), "kavrindel-bucket-port-%d.lock" % FIXED_PORT)
+# A fixed port still held by a program that is not one of our runs: how long to wait for it.
+FIXED_PORT_WAIT_S = 60.0
 # Exit status when the bucket itself could not be prepared (not the command's own failure).
 SETUP_FAILED = 125
 
@@ -59,7 +64,18 @@ def parse_args(argv):
     p.add_argument("--fixed-port", action="store_true", help="listen on %d (runs wait for each other)" % FIXED_PORT)
     p.add_argument("--rate-limit", type=int, default=0, help="line rate in bytes per second")
     p.add_argument("--keep", action="store_true", help="keep the work folder even on success")
-    args = p.parse_args(argv[:split])
+    p.add_argument("--check-signatures", action="store_true",
+                   help="after a successful command, have ali-oss re-check every logged signature and agree "
+                        "with the emulator's verdict")
+    p.add_argument("--expect-valid-signatures", action="store_true",
+                   help="like --check-signatures, and every logged request must be signed right")
+    own = list(argv[:split])
+    for i in range(len(own) - 1):
+        if own[i] == "--release":
+            # The value is a list of options itself ("--big-mb 5"): never read it as our own.
+            own[i:i + 2] = ["--release=" + own[i + 1]]
+            break
+    args = p.parse_args(own)
     args.command = argv[split + 1:]
     if not args.command:
         fail("no command after --")
@@ -89,8 +105,15 @@ def start_emulator(args, root, log_path, port_file):
         cmd += ["--rate-limit", str(args.rate_limit)]
     proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL)
     deadline = time.monotonic() + START_TIMEOUT_S
+    busy_until = time.monotonic() + FIXED_PORT_WAIT_S
     while time.monotonic() < deadline:
         if proc.poll() is not None:
+            if port and time.monotonic() < busy_until:
+                # The fixed port is taken by someone else; try again until it is free.
+                time.sleep(0.5)
+                proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                deadline = time.monotonic() + START_TIMEOUT_S
+                continue
             fail("the emulator exited with %d before listening (port %d taken?)" % (proc.returncode, port))
         try:
             with open(port_file) as f:
@@ -115,8 +138,27 @@ def stop(proc):
             proc.wait()
 
 
+def check_signatures(log_path, expect_valid):
+    """Runs the request log through ali-oss's signing code (tools/oss-peer/check_log.js)."""
+    node = shutil.which("node") or shutil.which("nodejs")
+    if node is None or not os.path.isdir(os.path.join(CHECK_LOG_DIR, "node_modules", "ali-oss")):
+        sys.stderr.write("with_bucket: node or ali-oss is missing; run scripts/setup\n")
+        return SETUP_FAILED
+    cmd = [node, os.path.join(CHECK_LOG_DIR, "check_log.js"), log_path] + (["--expect-valid"] if expect_valid else [])
+    env = dict(os.environ, KAV_BUCKET_KEY_ID=KEY_ID, KAV_BUCKET_KEY_SECRET=KEY_SECRET)
+    result = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, text=True)
+    if result.returncode != 0:
+        sys.stderr.write("with_bucket: the signature check against ali-oss failed:\n" + result.stdout)
+        return 1
+    return 0
+
+
 def run_command(command, env):
-    child = subprocess.Popen(command, env=env)
+    try:
+        child = subprocess.Popen(command, env=env)
+    except OSError as exc:
+        sys.stderr.write("with_bucket: cannot run %s: %s\n" % (command[0], exc))
+        return 127
 
     def forward(signum, _frame):
         if child.poll() is None:
@@ -138,7 +180,8 @@ def main(argv):
 
     lock = None
     if args.fixed_port:
-        lock = open(os.path.join(runs, "fixed-port.lock"), "w")
+        # One lock for the whole machine: every build folder's runs share the one port.
+        lock = open(FIXED_PORT_LOCK, "w")
         fcntl.flock(lock, fcntl.LOCK_EX)
 
     work = tempfile.mkdtemp(prefix=time.strftime("%Y%m%d-%H%M%S-"), dir=runs)
@@ -168,6 +211,8 @@ def main(argv):
         stop(proc)
         if lock is not None:
             lock.close()
+    if code == 0 and (args.check_signatures or args.expect_valid_signatures):
+        code = check_signatures(log_path, args.expect_valid_signatures)
     if code == 0 and not args.keep:
         subprocess.run(["rm", "-rf", "--", work])
     else:
