@@ -4,6 +4,9 @@
 
 #include "app/InstallSettings.h"
 #include "app/LocalizedTexts.h"
+#include "cloud/ClientConfiguration.h"
+#include "cloud/OssClient.h"
+#include "cloud/OssSdk.h"
 #include "engine/WorkerMessages.h"
 #include "resources/ResourceIds.h"
 #include "system/TextCodec.h"
@@ -85,6 +88,12 @@ void TKavrindelDlg::CreateControls() {
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_INSTALLER));
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+    // The client part: account, storage library, and the one storage client, which stays until the
+    // process ends (a worker may still use it while the program exits).
+    InitCloudAccount();
+    kav::oss::InitializeSdk();
+    ossClient = new kav::oss::OssClient(endpoint, accessKeyId, accessKeySecret, kav::oss::ClientConfiguration());
 }
 
 void TKavrindelDlg::PlaceWindow() {
