@@ -55,9 +55,11 @@ void SaveShellLink(const std::wstring& linkPath, const std::wstring& target, con
     LogStatus(kSetWorkingDirectoryLine, link->SetWorkingDirectory(workingFolder.c_str()));
 
     // Without the icon file the shell shows the program's own icon.
-    const std::wstring wideIcon = ToShellText(iconPath);
-    const std::unique_ptr<FILE, FileCloser> icon(std::fopen(iconPath.c_str(), kIconOpenMode));
-    if (icon != nullptr && !wideIcon.empty()) link->SetIconLocation(wideIcon.c_str(), kIconIndex);
+    {
+        const std::wstring wideIcon = ToShellText(iconPath);
+        const std::unique_ptr<FILE, FileCloser> icon(std::fopen(iconPath.c_str(), kIconOpenMode));
+        if (icon != nullptr && !wideIcon.empty()) link->SetIconLocation(wideIcon.c_str(), kIconIndex);
+    }
 
     ComPtr<IPersistFile> file;
     const HRESULT queried = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.GetAddressOf()));
