@@ -8,10 +8,10 @@
 #include "app/InstallLog.h"
 #include "app/InstallSettings.h"
 #include "cloud/IClient.h"
+#include "engine/CopyBack.h"
 #include "engine/WorkerMessages.h"
 #include "system/DesktopShortcut.h"
 #include "system/Folders.h"
-#include "system/Handles.h"
 #include "system/UninstallEntry.h"
 #include "system/UrlProtocol.h"
 
@@ -23,9 +23,6 @@ constexpr DWORD kStepPauseMs = 100;
 constexpr size_t kPackageNameBytes = 101;
 constexpr size_t kStampBytes = 101;
 constexpr size_t kLanguageBytes = 260;
-constexpr size_t kCommandLineBytes = 1024;
-constexpr char kCopyBackFormat[] = "cmd.exe /c XCOPY \"%s\" \"%s\\\" /S /E /Y /C";
-constexpr char kCommandInterpreter[] = "\\cmd.exe";
 
 constexpr std::int32_t kProgressAfterRemoval = 5;
 constexpr std::int32_t kProgressAfterMove = 4;
@@ -93,44 +90,7 @@ void WriteProfile(const char* section, const char* key, const char* value, const
     ::WritePrivateProfileStringA(section, key, value, file.c_str());
 }
 
-std::string SystemFolder() {
-    char folder[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    return std::string(folder, length);
-}
-
 }  // namespace
-
-std::optional<std::string> CopyBackCommandLine(const std::string& tempDir, const std::string& installDir) {
-    char buffer[kCommandLineBytes] = {};
-    const int length = std::snprintf(buffer, sizeof buffer, kCopyBackFormat, tempDir.c_str(), installDir.c_str());
-    if (length < 0 || static_cast<size_t>(length) >= sizeof buffer) return std::nullopt;
-    return std::string(buffer, static_cast<size_t>(length));
-}
-
-bool RunCopyBack(const std::string& commandLine) {
-    const std::string systemFolder = SystemFolder();
-    if (systemFolder.empty()) return false;
-    const std::string interpreter = systemFolder + kCommandInterpreter;
-
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION created = {};
-    std::string mutableLine = commandLine;
-    if (!::CreateProcessA(interpreter.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, IDLE_PRIORITY_CLASS,
-                          nullptr, systemFolder.c_str(), &startup, &created)) {
-        return false;
-    }
-    UniqueHandle process(created.hProcess);
-    UniqueHandle thread(created.hThread);
-    ::WaitForSingleObject(process.Get(), INFINITE);
-    DWORD exitCode = 1;
-    if (!::GetExitCodeProcess(process.Get(), &exitCode)) return false;
-    return exitCode == 0;
-}
 
 }  // namespace kav
 
@@ -238,7 +198,9 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     const bool copied = std::rename(temp.c_str(), settings.installDir.c_str()) != 0;
     if (copied) {
         const std::optional<std::string> command = CopyBackCommandLine(temp, settings.installDir);
-        if (!command || !RunCopyBack(*command)) return Fail(kLineCopyBackFailed, StepFilesOccupied);
+        if (!command || !RunCopyBack(*command) || !StagedFilesInPlace(temp, settings.installDir)) {
+            return Fail(kLineCopyBackFailed, StepFilesOccupied);
+        }
     }
 
     client.progressPercent += kProgressAfterMove;
