@@ -44,6 +44,7 @@ struct LoggedRequest {
     int status = 0;
     bool signatureOk = false;
     std::int64_t bytesSent = 0;
+    std::string userAgent;
 };
 std::vector<LoggedRequest> RequestLog();
 

@@ -106,7 +106,10 @@ TEST_F(StorageClient, DownloadsTheWholeBodyInBlocksWithSignedRequests) {
     EXPECT_EQ(log[0].status, 200);
     EXPECT_EQ(log[1].method, "GET");
     EXPECT_EQ(log[1].status, 200);
-    for (const auto& r : log) EXPECT_TRUE(r.signatureOk) << r.method << " was refused by the signature check";
+    for (const auto& r : log) {
+        EXPECT_TRUE(r.signatureOk) << r.method << " was refused by the signature check";
+        EXPECT_EQ(r.userAgent, "Kavrindel-Installer/9.5.9.1 (Windows)");
+    }
 }
 
 TEST_F(StorageClient, SendsAGbkKeyAsItsBytes) {
