@@ -232,4 +232,15 @@ TEST_F(ObjectDownload, AnOverlongErrorTextIsCutToTheLineBuffer) {
     EXPECT_EQ(lines[0], "Downfile Fail,code:InternalError,message:" + message.substr(0, 2045 - 41));
 }
 
+// Under the Chinese locale (ANSI code page 936) a staging folder with a Chinese name is a GBK path.
+TEST_F(ObjectDownload, GbkLocalPathNamesTheFolderAsTheUserSeesIt) {
+    ASSERT_EQ(::GetACP(), 936u) << "run with LANG=zh_CN.UTF-8";
+    const std::string folder = staging_.Path() + "\\安装临时";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(client_.DownloadObject(kConfigKey, (folder + "/config.zip").c_str()));
+    const std::wstring wideFolder = std::wstring(staging_.Path().begin(), staging_.Path().end()) + L"\\安装临时\\config.zip";
+    EXPECT_NE(::GetFileAttributesW(wideFolder.c_str()), INVALID_FILE_ATTRIBUTES) << "the file is not under 安装临时";
+    EXPECT_TRUE(kavtest::ReadFileBytes(folder + "\\config.zip") == kavtest::ReadObject(kConfigKey));
+}
+
 }  // namespace
