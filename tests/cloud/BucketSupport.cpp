@@ -184,8 +184,8 @@ std::string ControlGet(const std::string& action) {
     return ControlExchange(L"GET", action, "", response) ? response : std::string();
 }
 
-bool AddFault(const std::string& key, const std::string& spec, int count, const char* method) {
-    std::string json = "{\"key_hex\": \"" + Hex(key) + "\", \"count\": " + std::to_string(count) + ", " + spec;
+bool AddFault(const std::string& key, const std::string& settings, int count, const char* method) {
+    std::string json = "{\"key_hex\": \"" + Hex(key) + "\", \"count\": " + std::to_string(count) + ", " + settings;
     if (method != nullptr) json += std::string(", \"method\": \"") + method + "\"";
     json += "}";
     return ControlPost("faults", json);
