@@ -5,8 +5,8 @@
 
 #include <climits>
 #include <cstdlib>
-#include <vector>
 
+#include "cloud/BodyReceiver.h"
 #include "cloud/Crc64.h"
 #include "cloud/ErrorXml.h"
 #include "cloud/HttpDate.h"
@@ -19,9 +19,6 @@ namespace kav::oss {
 
 namespace {
 
-// Bytes collected from the connection before they go to the stream and the progress handler;
-// one progress call per block keeps the dialog's message queue short.
-constexpr DWORD kBodyBlockBytes = 256 * 1024;
 // An error body larger than this is not read further.
 constexpr size_t kMaxErrorBodyBytes = 64 * 1024;
 constexpr char kObjectMetaSubresource[] = "objectMeta";
@@ -202,43 +199,35 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
         return attempt;
     }
 
-    // The body: fresh stream, blocks of kBodyBlockBytes, CRC-64 over everything written.
+    // The body: fresh stream, blocks of at least 64 KiB (one progress call each keeps the dialog's
+    // message queue short), CRC-64 over everything written.
     attempt.stream = download->StreamFactory() ? download->StreamFactory()() : nullptr;
     if (!attempt.stream) {
         attempt.Fail(FailureKind::Local, kCodeNoStream, "the response stream could not be created");
         return attempt;
     }
-    std::vector<char> block(kBodyBlockBytes);
     const TransferProgress& progress = download->Progress();
     std::uint64_t crc = 0;
     std::int64_t received = 0;
-    bool ended = false;
-    while (!ended) {
-        DWORD filled = 0;
-        while (filled < kBodyBlockBytes) {
-            if (attempt.contentLength >= 0 && received + filled >= attempt.contentLength) {
-                ended = true;
-                break;
-            }
-            DWORD got = 0;
-            if (!api->ReadData(request.Get(), block.data() + filled, kBodyBlockBytes - filled, &got)) {
-                attempt.FailTransport(::GetLastError(), "receiving the body");
+    {
+        BodyReceiver receiver(*api, request.Get(), attempt.contentLength);
+        BodyReceiver::Block block;
+        while (receiver.Next(block)) {
+            if (configuration_.enableCrc64) crc = Crc64Update(crc, block.data, block.size);
+            if (!attempt.stream->Write(block.data, block.size)) {
+                attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the body could not be written to the stream");
                 return attempt;
             }
-            if (got == 0) {
-                ended = true;
-                break;
+            received += block.size;
+            receiver.Release();
+            if (progress.handler != nullptr) {
+                progress.handler(block.size, received, attempt.contentLength, progress.userData);
             }
-            filled += got;
         }
-        if (filled == 0) break;
-        if (configuration_.enableCrc64) crc = Crc64Update(crc, block.data(), filled);
-        if (!attempt.stream->Write(block.data(), filled)) {
-            attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the body could not be written to the stream");
+        if (receiver.Error() != 0) {
+            attempt.FailTransport(receiver.Error(), "receiving the body");
             return attempt;
         }
-        received += filled;
-        if (progress.handler != nullptr) progress.handler(filled, received, attempt.contentLength, progress.userData);
     }
     if (attempt.contentLength >= 0 && received != attempt.contentLength) {
         attempt.Fail(FailureKind::Transport, kCodeIncompleteBody,

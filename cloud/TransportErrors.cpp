@@ -32,6 +32,7 @@ constexpr NamedError kNames[] = {
     {12150, "ERROR_WINHTTP_HEADER_NOT_FOUND"},
     {12152, "ERROR_WINHTTP_INVALID_SERVER_RESPONSE"},
     {12156, "ERROR_WINHTTP_REDIRECT_FAILED"},
+    {12157, "ERROR_WINHTTP_SECURE_CHANNEL_ERROR"},
     {12169, "ERROR_WINHTTP_SECURE_INVALID_CERT"},
     {12175, "ERROR_WINHTTP_SECURE_FAILURE"},
     // Some WinHTTP implementations (Wine's among them) pass the socket's own error through;

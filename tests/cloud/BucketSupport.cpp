@@ -184,8 +184,8 @@ std::string ControlGet(const std::string& action) {
     return ControlExchange(L"GET", action, "", response) ? response : std::string();
 }
 
-bool AddFault(const std::string& key, const std::string& spec, int count, const char* method) {
-    std::string json = "{\"key_hex\": \"" + Hex(key) + "\", \"count\": " + std::to_string(count) + ", " + spec;
+bool AddFault(const std::string& key, const std::string& settings, int count, const char* method) {
+    std::string json = "{\"key_hex\": \"" + Hex(key) + "\", \"count\": " + std::to_string(count) + ", " + settings;
     if (method != nullptr) json += std::string(", \"method\": \"") + method + "\"";
     json += "}";
     return ControlPost("faults", json);
@@ -218,6 +218,10 @@ std::vector<LoggedRequest> RequestLog() {
         if (json.Member("status", raw)) r.status = std::atoi(raw.c_str());
         if (json.Member("signature_ok", raw)) r.signatureOk = raw == "true";
         if (json.Member("bytes_sent", raw)) r.bytesSent = std::atoll(raw.c_str());
+        if (json.Member("headers", raw)) {
+            std::string agent;
+            if (JsonLine(raw).Member("user-agent", agent)) r.userAgent = JsonLine::Unquote(agent);
+        }
         entries.push_back(r);
     }
     return entries;

@@ -29,9 +29,9 @@ bool ControlPost(const std::string& action, const std::string& json);
 // GET <control>/<action>; the body, empty on failure.
 std::string ControlGet(const std::string& action);
 
-// Faults for one object key (given as raw bytes): spec is the fault's JSON members without braces,
+// Faults for one object key (given as raw bytes): settings are the fault's JSON members without braces,
 // for instance "\"status\": 503".
-bool AddFault(const std::string& key, const std::string& spec, int count, const char* method = nullptr);
+bool AddFault(const std::string& key, const std::string& settings, int count, const char* method = nullptr);
 bool ResetBucket();  // clears faults and the request log
 bool SetLineRate(std::int64_t bytesPerSecond);
 
@@ -44,6 +44,7 @@ struct LoggedRequest {
     int status = 0;
     bool signatureOk = false;
     std::int64_t bytesSent = 0;
+    std::string userAgent;
 };
 std::vector<LoggedRequest> RequestLog();
 

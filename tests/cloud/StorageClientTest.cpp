@@ -106,7 +106,10 @@ TEST_F(StorageClient, DownloadsTheWholeBodyInBlocksWithSignedRequests) {
     EXPECT_EQ(log[0].status, 200);
     EXPECT_EQ(log[1].method, "GET");
     EXPECT_EQ(log[1].status, 200);
-    for (const auto& r : log) EXPECT_TRUE(r.signatureOk) << r.method << " was refused by the signature check";
+    for (const auto& r : log) {
+        EXPECT_TRUE(r.signatureOk) << r.method << " was refused by the signature check";
+        EXPECT_EQ(r.userAgent, "Kavrindel-Installer/9.5.9.1 (Windows)");
+    }
 }
 
 TEST_F(StorageClient, SendsAGbkKeyAsItsBytes) {
@@ -150,7 +153,7 @@ TEST_F(StorageClient, AMissingObjectOrAWrongKeyIsAFinalAnswer) {
 
 struct FaultCase {
     const char* name;
-    std::string spec;  // with HALF for half the body's size
+    std::string settings;  // with HALF for half the body's size
     int count;
     bool succeeds;
     int gets;
@@ -164,11 +167,11 @@ TEST_P(StorageFaults, RetriesWhatCanHealAndReportsTheRest) {
     const std::string key = std::string("tests/fault-") + c.name + ".bin";
     const std::string body = kavtest::PseudoRandomBytes(600 * 1024, 7);
     kavtest::PutObject(key, body);
-    std::string spec = c.spec;
-    if (const size_t at = spec.find("HALF"); at != std::string::npos) {
-        spec.replace(at, 4, std::to_string(body.size() / 2));
+    std::string settings = c.settings;
+    if (const size_t at = settings.find("HALF"); at != std::string::npos) {
+        settings.replace(at, 4, std::to_string(body.size() / 2));
     }
-    ASSERT_TRUE(kavtest::AddFault(key, spec, c.count, "GET"));
+    ASSERT_TRUE(kavtest::AddFault(key, settings, c.count, "GET"));
 
     const auto client = Client(kavtest::FastConfiguration());
     const std::string path = folder_ / "fault.bin";
