@@ -1,0 +1,66 @@
+#pragma once
+// The installer's only window: a borderless, always-on-top window of 500 by 310 pixels drawn over
+// one of two background pictures. The dialog object is also the cloud client (its IClient part).
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "cloud/IClient.h"
+#include "ui/dialog/DialogState.h"
+#include "ui/toolkit/TModalWnd.h"
+#include "ui/toolkit/TProcess.h"
+
+class TKavrindelDlg : public TModalWnd, public IClient {
+public:
+    TKavrindelDlg() = default;
+    ~TKavrindelDlg() = default;
+
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void CreateControls() override;
+    void PlaceWindow() override;
+    void DrawContent(TMemDC& dc) override;
+
+    // The rectangles from the client size; on WM_SIZE.
+    void UpdateLayout();
+    // The dialog's whole drawing for one WM_PAINT (replaces the base painting).
+    void Paint();
+    // The content of the Ready and Finished pages.
+    void DrawReadyContent(TMemDC& dc);
+
+    std::unique_ptr<TProcess> progress;  // created by CreateControls
+    std::wstring statusText;
+    RECT statusRect = {};
+    RECT buttonRect = {};
+    RECT titleRect = {};
+    RECT bannerRect = {};
+    RECT customRect = {};
+    RECT browseRect = {};
+    DialogState state = Ready;
+    bool buttonHovered = false;
+    bool browseHovered = false;
+    bool customPanelHidden = true;
+
+private:
+    void DrawProgressContent(HDC dc);
+};
+
+namespace kav {
+
+constexpr wchar_t kDialogClassName[] = L"TModalWnd";
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CLIPCHILDREN;  // 0x82000000
+constexpr DWORD kDialogExStyle = WS_EX_TOPMOST;
+constexpr wchar_t kDialogWindowText[] = L"Kavrindel";
+
+constexpr COLORREF kLightText = 0xE7E7E7;         // RGB(231, 231, 231)
+constexpr COLORREF kButtonFill = 0x1015A5;        // RGB(165, 21, 16)
+constexpr COLORREF kButtonHoverFill = 0x070D7D;   // RGB(125, 13, 7)
+constexpr COLORREF kButtonOutline = 0x4140D9;     // RGB(217, 64, 65)
+constexpr COLORREF kCustomLinkColour = 0xADA8A8;  // RGB(168, 168, 173)
+constexpr COLORREF kStatusTextColour = 0x000000;
+constexpr COLORREF kBannerTextColour = 0xFFFFFF;
+
+// The background picture of a page: 101 for Ready and Finished, 104 for Installing and Failed.
+int BackgroundPictureFor(DialogState state);
+
+}  // namespace kav
