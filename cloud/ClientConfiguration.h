@@ -1,0 +1,24 @@
+#pragma once
+// The storage client's settings. The defaults are what the installer uses.
+#include <string>
+
+namespace kav::oss {
+
+// "Kavrindel-Installer/<version> (Windows)".
+std::string DefaultUserAgent();
+
+struct ClientConfiguration {
+    std::string userAgent = DefaultUserAgent();
+    // Connecting (name resolution included) may take this long.
+    long connectTimeoutMs = 5000;
+    // Each wait on the connection may take this long: sending the request, the response headers,
+    // each receive of body data. A transfer as a whole has no time limit.
+    long requestTimeoutMs = 10000;
+    int maxRetries = 3;
+    long retryScaleMs = 300;
+    bool enableCrc64 = true;
+    // Requests go straight to the endpoint: no proxy is used. HTTPS always verifies the
+    // server's certificate.
+};
+
+}  // namespace kav::oss

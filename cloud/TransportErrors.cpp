@@ -1,0 +1,54 @@
+#include "cloud/TransportErrors.h"
+
+namespace kav::oss {
+
+namespace {
+
+struct NamedError {
+    DWORD number;
+    const char* name;
+};
+
+constexpr NamedError kNames[] = {
+    {12001, "ERROR_WINHTTP_OUT_OF_HANDLES"},
+    {12002, "ERROR_WINHTTP_TIMEOUT"},
+    {12004, "ERROR_WINHTTP_INTERNAL_ERROR"},
+    {12005, "ERROR_WINHTTP_INVALID_URL"},
+    {12006, "ERROR_WINHTTP_UNRECOGNIZED_SCHEME"},
+    {12007, "ERROR_WINHTTP_NAME_NOT_RESOLVED"},
+    {12009, "ERROR_WINHTTP_INVALID_OPTION"},
+    {12012, "ERROR_WINHTTP_SHUTDOWN"},
+    {12017, "ERROR_WINHTTP_OPERATION_CANCELLED"},
+    {12018, "ERROR_WINHTTP_INCORRECT_HANDLE_TYPE"},
+    {12019, "ERROR_WINHTTP_INCORRECT_HANDLE_STATE"},
+    {12029, "ERROR_WINHTTP_CANNOT_CONNECT"},
+    {12030, "ERROR_WINHTTP_CONNECTION_ERROR"},
+    {12032, "ERROR_WINHTTP_RESEND_REQUEST"},
+    {12037, "ERROR_WINHTTP_SECURE_CERT_DATE_INVALID"},
+    {12038, "ERROR_WINHTTP_SECURE_CERT_CN_INVALID"},
+    {12044, "ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED"},
+    {12045, "ERROR_WINHTTP_SECURE_INVALID_CA"},
+    {12057, "ERROR_WINHTTP_SECURE_CERT_REV_FAILED"},
+    {12150, "ERROR_WINHTTP_HEADER_NOT_FOUND"},
+    {12152, "ERROR_WINHTTP_INVALID_SERVER_RESPONSE"},
+    {12156, "ERROR_WINHTTP_REDIRECT_FAILED"},
+    {12169, "ERROR_WINHTTP_SECURE_INVALID_CERT"},
+    {12175, "ERROR_WINHTTP_SECURE_FAILURE"},
+    // Some WinHTTP implementations (Wine's among them) pass the socket's own error through;
+    // these mean the same as WinHTTP's.
+    {10053, "ERROR_WINHTTP_CONNECTION_ERROR"},  // WSAECONNABORTED
+    {10054, "ERROR_WINHTTP_CONNECTION_ERROR"},  // WSAECONNRESET
+    {10060, "ERROR_WINHTTP_TIMEOUT"},           // WSAETIMEDOUT
+    {10061, "ERROR_WINHTTP_CANNOT_CONNECT"},    // WSAECONNREFUSED
+};
+
+}  // namespace
+
+std::string WinHttpErrorName(DWORD error) {
+    for (const NamedError& e : kNames) {
+        if (e.number == error) return e.name;
+    }
+    return "WINHTTP_ERROR_" + std::to_string(error);
+}
+
+}  // namespace kav::oss

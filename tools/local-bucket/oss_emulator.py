@@ -1,0 +1,943 @@
+#!/usr/bin/env python3
+"""A local stand-in for the object storage service, for tests and the demo.
+
+Serves a folder as one bucket over plain HTTP on the loopback interface:
+
+* object key K (the raw bytes of the percent-decoded request path; GBK names stay bytes) is the
+  file ROOT/K;
+* path-style addressing (/<bucket>/<key>) and virtual-hosted addressing (Host: <bucket>.<anything>);
+* signature version 1 in the Authorization header (and in the query string), checked against one
+  key pair: 403 SignatureDoesNotMatch / InvalidAccessKeyId with the service's XML error body;
+* HEAD ?objectMeta and GET with Content-Length, ETag, Last-Modified, x-oss-request-id and
+  x-oss-hash-crc64ecma; 404 NoSuchKey for a missing object;
+* per-key fault injection, a line-rate limit and a JSON-lines request log, driven through an
+  unsigned control API under /_kav_control/.
+
+Python standard library only. Bodies go out with sendfile(2), so the server is not the bottleneck
+of a loopback download.
+"""
+
+import argparse
+import base64
+import binascii
+import ctypes
+import ctypes.util
+import email.utils
+import hashlib
+import hmac
+import http.server
+import ipaddress
+import itertools
+import json
+import os
+import select
+import signal
+import socket
+import socketserver
+import stat
+import sys
+import threading
+import time
+import urllib.parse
+
+CONTROL_PREFIX = "/_kav_control/"
+# The service refuses requests whose date is further than this from its own clock.
+MAX_CLOCK_SKEW_S = 15 * 60
+# How long a stalled body keeps the connection open without sending.
+STALL_LIMIT_S = 120.0
+# A blocked send gives up after this long (a client that stopped reading).
+SEND_TIMEOUT_S = 120
+# Bytes handed to sendfile per call on the unthrottled path.
+SENDFILE_CHUNK = 8 * 1024 * 1024
+# How long GET /_kav_control/log waits for requests still being answered.
+LOG_SETTLE_S = 10.0
+
+# Query parameters that belong to the signed resource (the service's list of sub-resources).
+SIGNED_SUBRESOURCES = frozenset("""
+acl uploads location cors logging website referer lifecycle delete append tagging objectMeta
+uploadId partNumber security-token position img style styleName replication replicationProgress
+replicationLocation cname bucketInfo comp qos live status vod startTime endTime symlink
+x-oss-process response-content-type response-content-language response-expires
+response-cache-control response-content-disposition response-content-encoding udf udfName
+udfImage udfId udfImageDesc udfApplication udfApplicationLog restore callback callback-var
+continuationToken versionId versioning policy requestPayment x-oss-traffic-limit encryption
+versions worm wormId wormExtend inventory inventoryId objectInfo stat
+""".split())
+
+ERROR_MESSAGES = {
+    "AccessDenied": "You have no right to access this object.",
+    "BadGateway": "The gateway received an invalid response.",
+    "InternalError": "We encountered an internal error. Please try again.",
+    "InvalidAccessKeyId": "The OSS Access Key Id you provided does not exist in our records.",
+    "InvalidArgument": "The request is invalid.",
+    "MethodNotAllowed": "The specified method is not allowed against this resource.",
+    "NoSuchBucket": "The specified bucket does not exist.",
+    "NoSuchKey": "The specified key does not exist.",
+    "RequestTimeTooSkewed": "The difference between the request time and the current time is too large.",
+    "ServiceUnavailable": "Please reduce your request rate.",
+    "SignatureDoesNotMatch": "The request signature we calculated does not match the signature you "
+                             "provided. Check your key and signing method.",
+    "GatewayTimeout": "The gateway timed out.",
+}
+STATUS_CODES = {400: "InvalidArgument", 403: "AccessDenied", 404: "NoSuchKey", 405: "MethodNotAllowed",
+                429: "ServiceUnavailable", 500: "InternalError", 502: "BadGateway",
+                503: "ServiceUnavailable", 504: "GatewayTimeout"}
+
+CONTENT_TYPES = {".zip": "application/zip", ".ini": "application/octet-stream", ".txt": "text/plain",
+                 ".xml": "application/xml", ".json": "application/json", ".exe": "application/x-msdownload",
+                 ".ico": "image/x-icon"}
+
+
+# ---------------------------------------------------------------------------------------------
+# CRC-64 as the service computes it (CRC-64/XZ: ECMA-182 polynomial, reflected, init and xorout
+# all ones). liblzma's lzma_crc64 is exactly this and runs at memory speed; the table below is the
+# fallback where liblzma cannot be loaded. Both chain: crc64(b, crc64(a)) == crc64(a + b).
+
+_CRC64_POLY_REFLECTED = 0xC96C5795D7870F42
+_CRC64_MASK = 0xFFFFFFFFFFFFFFFF
+
+
+def _crc64_table():
+    table = []
+    for i in range(256):
+        c = i
+        for _ in range(8):
+            c = (c >> 1) ^ _CRC64_POLY_REFLECTED if c & 1 else c >> 1
+        table.append(c)
+    return table
+
+
+_CRC64_TABLE = _crc64_table()
+
+
+def crc64_python(data, crc=0):
+    c = crc ^ _CRC64_MASK
+    table = _CRC64_TABLE
+    for b in data:
+        c = table[(c ^ b) & 0xFF] ^ (c >> 8)
+    return c ^ _CRC64_MASK
+
+
+def _load_lzma_crc64():
+    for name in ("liblzma.so.5", ctypes.util.find_library("lzma")):
+        if not name:
+            continue
+        try:
+            fn = ctypes.CDLL(name).lzma_crc64
+        except (OSError, AttributeError):
+            continue
+        fn.restype = ctypes.c_uint64
+        fn.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_uint64]
+        if fn(b"123456789", 9, 0) == 0x995DC9BBDF1939FA:
+            return fn
+    return None
+
+
+_LZMA_CRC64 = _load_lzma_crc64()
+
+
+def crc64_ecma(data, crc=0):
+    data = bytes(data)
+    if _LZMA_CRC64 is not None:
+        return _LZMA_CRC64(data, len(data), crc)
+    return crc64_python(data, crc)
+
+
+# ---------------------------------------------------------------------------------------------
+# Object metadata (MD5 for the ETag, CRC-64), computed once per file version.
+
+class MetadataCache:
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._entries = {}
+        self._busy = {}
+
+    def get(self, f, st):
+        ident = (st.st_dev, st.st_ino, st.st_size, st.st_mtime_ns)
+        while True:
+            with self._lock:
+                if ident in self._entries:
+                    return self._entries[ident]
+                event = self._busy.get(ident)
+                if event is None:
+                    event = self._busy[ident] = threading.Event()
+                    break
+            event.wait()
+        try:
+            md5 = hashlib.md5()
+            crc = 0
+            offset = 0
+            while True:
+                block = os.pread(f.fileno(), 4 * 1024 * 1024, offset)
+                if not block:
+                    break
+                offset += len(block)
+                md5.update(block)
+                crc = crc64_ecma(block, crc)
+            result = (md5.hexdigest().upper(), crc)
+            with self._lock:
+                self._entries[ident] = result
+            return result
+        finally:
+            with self._lock:
+                del self._busy[ident]
+            event.set()
+
+
+# ---------------------------------------------------------------------------------------------
+# Faults
+
+FAULT_KINDS = ("status", "truncate_after", "corrupt", "delay_ms", "stall_after")
+BODY_FAULTS = ("truncate_after", "corrupt", "stall_after")
+
+
+class Fault:
+    def __init__(self, fid, spec):
+        self.id = fid
+        kinds = [k for k in FAULT_KINDS if k in spec]
+        if len(kinds) != 1:
+            raise ValueError("give exactly one of " + ", ".join(FAULT_KINDS))
+        self.kind = kinds[0]
+        self.value = spec[self.kind]
+        if self.kind == "corrupt":
+            if self.value is not True:
+                raise ValueError('"corrupt" must be true')
+        elif self.kind == "status":
+            if not isinstance(self.value, int) or isinstance(self.value, bool) or not 400 <= self.value <= 599:
+                raise ValueError('"status" must be an HTTP error status (400-599)')
+        elif not isinstance(self.value, int) or isinstance(self.value, bool) or self.value < 0:
+            raise ValueError('"%s" must be a non-negative integer' % self.kind)
+        if "key_hex" in spec:
+            self.keys = {bytes.fromhex(spec["key_hex"])}
+        elif "key" in spec:
+            if not isinstance(spec["key"], str):
+                raise ValueError('"key" must be a string')
+            self.keys = {spec["key"].encode("utf-8")}
+            try:
+                self.keys.add(spec["key"].encode("gbk"))
+            except UnicodeEncodeError:
+                pass
+        else:
+            self.keys = None  # every key
+        self.count = spec.get("count", 1)
+        if not isinstance(self.count, int) or isinstance(self.count, bool) or (self.count < 1 and self.count != -1):
+            raise ValueError('"count" must be a positive number or -1 (every request)')
+        method = spec.get("method")
+        if method is None:
+            self.methods = {"GET"} if self.kind in BODY_FAULTS else {"GET", "HEAD"}
+        elif method in ("GET", "HEAD"):
+            self.methods = {method}
+        else:
+            raise ValueError('"method" must be "GET" or "HEAD"')
+        self.code = spec.get("code")
+        self.message = spec.get("message")
+        self.hits = 0
+
+    def matches(self, method, key):
+        return method in self.methods and (self.keys is None or key in self.keys) and self.count != 0
+
+    def consume(self):
+        self.hits += 1
+        if self.count > 0:
+            self.count -= 1
+
+    def describe(self):
+        return "corrupt" if self.kind == "corrupt" else "%s:%s" % (self.kind, self.value)
+
+    def as_json(self):
+        return {"id": self.id, "kind": self.kind, "value": self.value, "remaining": self.count,
+                "hits": self.hits, "methods": sorted(self.methods),
+                "keys_hex": None if self.keys is None else sorted(k.hex() for k in self.keys)}
+
+
+class FaultTable:
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._faults = []
+        self._ids = itertools.count(1)
+
+    def add(self, spec):
+        with self._lock:
+            fault = Fault(next(self._ids), spec)
+            self._faults.append(fault)
+            return fault
+
+    def clear(self):
+        with self._lock:
+            self._faults = []
+
+    def listing(self):
+        with self._lock:
+            return [f.as_json() for f in self._faults]
+
+    def take(self, method, key, kinds):
+        """Consumes and returns the first live fault of one of `kinds` for this request."""
+        with self._lock:
+            for fault in self._faults:
+                if fault.kind in kinds and fault.matches(method, key):
+                    fault.consume()
+                    return fault
+        return None
+
+    def take_all(self, method, key, kind):
+        with self._lock:
+            taken = [f for f in self._faults if f.kind == kind and f.matches(method, key)]
+            for f in taken:
+                f.consume()
+            return taken
+
+
+# ---------------------------------------------------------------------------------------------
+# Line rate shared by every connection.
+
+class RateLimiter:
+    def __init__(self, bytes_per_second=0):
+        self._lock = threading.Lock()
+        self._rate = 0
+        self._free_at = 0.0
+        self.set(bytes_per_second)
+
+    def set(self, bytes_per_second):
+        with self._lock:
+            self._rate = max(0, int(bytes_per_second))
+            self._free_at = time.monotonic()
+
+    @property
+    def rate(self):
+        return self._rate
+
+    def chunk_size(self):
+        rate = self._rate
+        return max(16 * 1024, min(256 * 1024, rate // 50)) if rate else SENDFILE_CHUNK
+
+    def reserve(self, nbytes):
+        """Books nbytes on the line; returns the monotonic time at which they may be sent."""
+        with self._lock:
+            if not self._rate:
+                return None
+            now = time.monotonic()
+            start = max(now, self._free_at)
+            self._free_at = start + nbytes / self._rate
+            return start
+
+
+# ---------------------------------------------------------------------------------------------
+# Request log
+
+class RequestLog:
+    def __init__(self, path):
+        self._lock = threading.Lock()
+        self._path = path
+        self._lines = []
+        self._in_flight = 0
+        self._idle = threading.Condition(self._lock)
+        if path:
+            open(path, "w").close()
+
+    def begin(self):
+        with self._lock:
+            self._in_flight += 1
+
+    def end(self, entry):
+        line = json.dumps(entry, ensure_ascii=True, sort_keys=True)
+        with self._lock:
+            self._lines.append(line)
+            if self._path:
+                with open(self._path, "a", encoding="ascii") as f:
+                    f.write(line + "\n")
+            self._in_flight -= 1
+            self._idle.notify_all()
+
+    def clear(self):
+        with self._lock:
+            self._lines = []
+            if self._path:
+                open(self._path, "w").close()
+
+    def snapshot(self):
+        deadline = time.monotonic() + LOG_SETTLE_S
+        with self._lock:
+            while self._in_flight > 0:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    break
+                self._idle.wait(left)
+            return "".join(line + "\n" for line in self._lines)
+
+
+# ---------------------------------------------------------------------------------------------
+# Signature version 1
+
+def canonical_resource(bucket, key, query_pairs):
+    resource = b"/" + bucket + b"/" + key
+    signed = sorted(((k, v) for k, v in query_pairs if k in SIGNED_SUBRESOURCES), key=lambda kv: kv[0])
+    if signed:
+        # A sub-resource sent with an empty value ("objectMeta=") is signed as its bare name.
+        parts = [k.encode("utf-8") + (b"=" + v.encode("utf-8") if v else b"") for k, v in signed]
+        resource += b"?" + b"&".join(parts)
+    return resource
+
+
+def string_to_sign(verb, headers, date_line, resource):
+    """headers: list of (lower-case name, raw value bytes)."""
+    def first(name):
+        for n, v in headers:
+            if n == name:
+                return v.strip()
+        return b""
+    oss = {}
+    for n, v in headers:
+        if n.startswith("x-oss-"):
+            oss.setdefault(n, []).append(v.strip())
+    lines = [verb.encode("ascii"), first("content-md5"), first("content-type"), date_line]
+    text = b"\n".join(lines) + b"\n"
+    for n in sorted(oss):
+        text += n.encode("ascii") + b":" + b",".join(oss[n]) + b"\n"
+    return text + resource
+
+
+def sign(secret, text):
+    return base64.b64encode(hmac.new(secret, text, hashlib.sha1).digest()).decode("ascii")
+
+
+# ---------------------------------------------------------------------------------------------
+
+class OssError(Exception):
+    def __init__(self, status, code, message=None, extra=None):
+        super().__init__(code)
+        self.status = status
+        self.code = code
+        self.message = message or ERROR_MESSAGES.get(code, code)
+        self.extra = extra or []
+
+
+def xml_escape(text):
+    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+            .replace('"', "&quot;").replace("'", "&apos;"))
+
+
+def error_xml(code, message, request_id, host_id, extra):
+    body = ['<?xml version="1.0" encoding="UTF-8"?>\n<Error>\n',
+            "  <Code>%s</Code>\n" % xml_escape(code),
+            "  <Message>%s</Message>\n" % xml_escape(message),
+            "  <RequestId>%s</RequestId>\n" % xml_escape(request_id),
+            "  <HostId>%s</HostId>\n" % xml_escape(host_id)]
+    for name, value in extra:
+        body.append("  <%s>%s</%s>\n" % (name, xml_escape(value), name))
+    body.append("</Error>\n")
+    return "".join(body).encode("utf-8")
+
+
+def new_request_id(counter=itertools.count(1)):
+    # 24 upper-case hex digits, as the service's ids look.
+    return "%08X%016X" % (int(time.time()), (next(counter) << 32) | int.from_bytes(os.urandom(4), "big"))
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "AliyunOSS"
+
+    def version_string(self):
+        return self.server_version
+
+    # Quiet by default: tests read the request log instead.
+    def log_message(self, fmt, *args):
+        if self.server.verbose:
+            sys.stderr.write("oss_emulator: " + (fmt % args) + "\n")
+
+    def setup(self):
+        super().setup()
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        tv = SEND_TIMEOUT_S.to_bytes(8, sys.byteorder) + (0).to_bytes(8, sys.byteorder)
+        try:
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_SNDTIMEO, tv)
+        except OSError:
+            pass
+
+    def do_GET(self):
+        self.dispatch("GET")
+
+    def do_HEAD(self):
+        self.dispatch("HEAD")
+
+    def do_POST(self):
+        self.dispatch("POST")
+
+    def do_PUT(self):
+        self.dispatch("PUT")
+
+    def do_DELETE(self):
+        self.dispatch("DELETE")
+
+    # -- request parsing ----------------------------------------------------------------------
+
+    def raw_target(self):
+        target = self.path
+        if target.startswith(("http://", "https://")):
+            parts = urllib.parse.urlsplit(target)
+            target = parts.path + ("?" + parts.query if parts.query else "")
+        # http.server decoded the request line as ISO-8859-1: this gives back its bytes.
+        raw = target.encode("latin-1", "replace")
+        path, _, query = raw.partition(b"?")
+        return path, query
+
+    def header_list(self):
+        return [(n.lower(), v.encode("latin-1", "replace")) for n, v in self.headers.items()]
+
+    def read_request_body(self):
+        length = self.headers.get("Content-Length")
+        if length is None:
+            return b""
+        try:
+            n = int(length)
+        except ValueError:
+            self.close_connection = True
+            return b""
+        return self.rfile.read(n) if n > 0 else b""
+
+    def dispatch(self, method):
+        path, query = self.raw_target()
+        if path.startswith(CONTROL_PREFIX.encode()) and not self.is_virtual_hosted():
+            self.control(method, path[len(CONTROL_PREFIX):].decode("latin-1"))
+            return
+        self.read_request_body()
+        self.server.log.begin()
+        entry = {"method": method, "path": path.decode("latin-1"), "query": query.decode("latin-1"),
+                 "headers": self.logged_headers(), "raw_key": None, "status": None,
+                 "signature_ok": False, "bytes_sent": 0, "fault": None, "time": time.time(),
+                 "request_id": new_request_id(), "error_code": None}
+        started = time.monotonic()
+        try:
+            self.serve_object(method, path, query, entry)
+        except (BrokenPipeError, ConnectionResetError, TimeoutError, BlockingIOError) as exc:
+            entry["transport_error"] = type(exc).__name__
+            self.close_connection = True
+        finally:
+            entry["duration_ms"] = round((time.monotonic() - started) * 1000.0, 1)
+            self.server.log.end(entry)
+
+    def logged_headers(self):
+        out = {}
+        for n, v in self.headers.items():
+            n = n.lower()
+            out[n] = out[n] + "," + v if n in out else v
+        return out
+
+    def host_name(self):
+        host = self.headers.get("Host", "")
+        if host.startswith("["):
+            return host[1:].partition("]")[0]
+        return host.rpartition(":")[0] if ":" in host else host
+
+    def is_virtual_hosted(self):
+        return self.host_name().lower().startswith(self.server.bucket.decode("ascii").lower() + ".")
+
+    def locate(self, path):
+        """(bucket bytes, key bytes) of a data request."""
+        decoded = urllib.parse.unquote_to_bytes(path)
+        if self.is_virtual_hosted():
+            return self.server.bucket, decoded[1:] if decoded.startswith(b"/") else decoded
+        bucket, _, key = decoded.lstrip(b"/").partition(b"/")
+        return bucket, key
+
+    # -- signature ---------------------------------------------------------------------------
+
+    def check_signature(self, method, bucket, key, query_pairs, entry):
+        """Returns None when the request is signed with the key pair, else the OssError to answer."""
+        headers = self.header_list()
+        resource = canonical_resource(bucket, key, query_pairs)
+        q = {k: v for k, v in query_pairs}
+        auth = self.headers.get("Authorization")
+        if auth is None and "OSSAccessKeyId" in q and "Signature" in q and "Expires" in q:
+            key_id, provided = q["OSSAccessKeyId"] or "", q["Signature"] or ""
+            date_lines = [(q["Expires"] or "").encode("utf-8")]
+        elif auth is not None and auth.startswith("OSS ") and ":" in auth:
+            key_id, _, provided = auth[4:].strip().rpartition(":")
+            date_lines = []
+            for name in ("date", "x-oss-date"):
+                for n, v in headers:
+                    if n == name and v.strip() not in date_lines:
+                        date_lines.append(v.strip())
+            if not date_lines:
+                date_lines = [b""]
+        else:
+            return OssError(403, "SignatureDoesNotMatch",
+                            "The request carries no signature of version 1 (Authorization: OSS id:signature).")
+        if key_id != self.server.key_id:
+            entry["signature_key_id"] = key_id
+            return OssError(403, "InvalidAccessKeyId", extra=[("OSSAccessKeyId", key_id)])
+        text = None
+        for date_line in date_lines:
+            candidate = string_to_sign(method, headers, date_line, resource)
+            if hmac.compare_digest(sign(self.server.key_secret, candidate), provided):
+                text = candidate
+                break
+        if text is None:
+            text = string_to_sign(method, headers, date_lines[0], resource)
+            entry["string_to_sign_hex"] = text.hex()
+            extra = [("SignatureProvided", provided)]
+            try:
+                extra.append(("StringToSign", text.decode("utf-8")))
+            except UnicodeDecodeError:
+                pass
+            extra.append(("StringToSignBytes", " ".join("%02x" % b for b in text)))
+            extra.append(("OSSAccessKeyId", key_id))
+            return OssError(403, "SignatureDoesNotMatch", extra=extra)
+        entry["signature_ok"] = True
+        entry["string_to_sign_hex"] = text.hex()
+        # The signature is good; now the date it covers must be current.
+        if auth is None:
+            try:
+                expires = int(q["Expires"])
+            except ValueError:
+                expires = 0
+            if expires < time.time():
+                return OssError(403, "AccessDenied", "Request has expired.")
+            return None
+        try:
+            when = email.utils.parsedate_to_datetime(date_line.decode("latin-1")).timestamp()
+        except (TypeError, ValueError, IndexError):
+            return OssError(403, "AccessDenied", "OSS authentication requires a valid Date.")
+        if abs(when - time.time()) > MAX_CLOCK_SKEW_S:
+            return OssError(403, "RequestTimeTooSkewed",
+                            extra=[("RequestTime", date_line.decode("latin-1")),
+                                   ("ServerTime", email.utils.formatdate(usegmt=True))])
+        return None
+
+    # -- data requests -----------------------------------------------------------------------
+
+    def object_file(self, key):
+        """An open file for the key, or None when the bucket holds no such object."""
+        if not key or b"\x00" in key:
+            return None
+        segments = key.split(b"/")
+        if any(s in (b"", b".", b"..") for s in segments):
+            return None
+        root = self.server.root
+        path = os.path.join(root, key)
+        real = os.path.realpath(path)
+        if not real.startswith(self.server.real_root + b"/"):
+            return None
+        try:
+            f = open(path, "rb")
+        except OSError:
+            return None
+        if not stat.S_ISREG(os.fstat(f.fileno()).st_mode):
+            f.close()
+            return None
+        return f
+
+    def serve_object(self, method, path, query, entry):
+        query_pairs = []
+        for part in query.split(b"&") if query else []:
+            k, eq, v = part.partition(b"=")
+            query_pairs.append((urllib.parse.unquote_to_bytes(k).decode("utf-8", "replace"),
+                                urllib.parse.unquote_to_bytes(v).decode("utf-8", "replace") if eq else None))
+        bucket, key = self.locate(path)
+        entry["bucket"] = bucket.decode("latin-1")
+        entry["raw_key"] = key.hex()
+        entry["key"] = key.decode("utf-8", "replace")
+        host_id = self.host_name() if self.is_virtual_hosted() else \
+            "%s.%s" % (bucket.decode("latin-1"), self.host_name() or "127.0.0.1")
+
+        signature_error = None
+        if bucket == self.server.bucket:
+            signature_error = self.check_signature(method, bucket, key, query_pairs, entry)
+
+        faults = []
+        for fault in self.server.faults.take_all(method, key, "delay_ms"):
+            faults.append(fault.describe())
+            time.sleep(fault.value / 1000.0)
+        status_fault = self.server.faults.take(method, key, ("status",))
+        try:
+            if status_fault is not None:
+                faults.append(status_fault.describe())
+                code = status_fault.code or STATUS_CODES.get(status_fault.value, "InternalError")
+                raise OssError(status_fault.value, code, status_fault.message)
+            if bucket != self.server.bucket:
+                raise OssError(404, "NoSuchBucket", extra=[("BucketName", bucket.decode("latin-1"))])
+            if signature_error is not None:
+                raise signature_error
+            if method not in ("GET", "HEAD"):
+                raise OssError(405, "MethodNotAllowed", extra=[("Method", method)])
+            f = self.object_file(key)
+            if f is None:
+                raise OssError(404, "NoSuchKey")
+        except OssError as err:
+            entry["fault"] = ",".join(faults) or None
+            entry["error_code"] = err.code
+            entry["status"] = err.status
+            self.send_error_xml(method, err, entry["request_id"], host_id)
+            return
+        with f:
+            self.send_object(method, key, f, entry, faults)
+
+    def send_error_xml(self, method, err, request_id, host_id):
+        body = error_xml(err.code, err.message, request_id, host_id, err.extra)
+        self.send_response(err.status)
+        self.send_header("Content-Type", "application/xml")
+        self.send_header("Content-Length", "0" if method == "HEAD" else str(len(body)))
+        self.send_header("Connection", "close" if self.close_connection else "keep-alive")
+        self.send_header("x-oss-request-id", request_id)
+        self.send_header("x-oss-server-time", "0")
+        self.end_headers()
+        if method != "HEAD":
+            self.wfile.write(body)
+
+    def send_object(self, method, key, f, entry, faults):
+        st = os.fstat(f.fileno())
+        md5, crc = self.server.metadata.get(f, st)
+        size = st.st_size
+        body_fault = None
+        if method == "GET":
+            body_fault = self.server.faults.take(method, key, BODY_FAULTS)
+            if body_fault is not None:
+                faults.append(body_fault.describe())
+        entry["fault"] = ",".join(faults) or None
+        entry["status"] = 200
+        ext = os.path.splitext(key)[1].decode("latin-1").lower()
+        self.send_response(200)
+        self.send_header("Content-Type", CONTENT_TYPES.get(ext, "application/octet-stream"))
+        self.send_header("Content-Length", str(size))
+        self.send_header("Connection", "keep-alive")
+        self.send_header("Accept-Ranges", "bytes")
+        self.send_header("ETag", '"%s"' % md5)
+        self.send_header("Last-Modified", email.utils.formatdate(st.st_mtime, usegmt=True))
+        self.send_header("x-oss-request-id", entry["request_id"])
+        self.send_header("x-oss-object-type", "Normal")
+        self.send_header("x-oss-storage-class", "Standard")
+        self.send_header("x-oss-hash-crc64ecma", str(crc))
+        self.send_header("Content-MD5", base64.b64encode(binascii.unhexlify(md5)).decode("ascii"))
+        self.end_headers()
+        if method == "HEAD":
+            return
+        limit = size
+        corrupt_at = None
+        if body_fault is not None:
+            if body_fault.kind in ("truncate_after", "stall_after"):
+                limit = min(size, body_fault.value)
+            elif body_fault.kind == "corrupt" and size > 0:
+                corrupt_at = size // 2
+        self.send_file_range(f, limit, corrupt_at, entry)
+        if body_fault is None or limit == size and body_fault.kind != "truncate_after":
+            return
+        if body_fault.kind == "truncate_after":
+            self.close_connection = True
+        elif body_fault.kind == "stall_after":
+            self.stall()
+
+    def send_file_range(self, f, limit, corrupt_at, entry):
+        sock = self.connection
+        offset = 0
+        while offset < limit:
+            end = limit
+            if corrupt_at is not None and offset <= corrupt_at:
+                if offset == corrupt_at:
+                    flipped = bytes(b ^ 0xFF for b in os.pread(f.fileno(), 1, offset))
+                    sock.sendall(flipped)
+                    offset += 1
+                    entry["bytes_sent"] = offset
+                    continue
+                end = corrupt_at
+            count = min(end - offset, self.server.rate.chunk_size())
+            start = self.server.rate.reserve(count)
+            if start is not None:
+                delay = start - time.monotonic()
+                if delay > 0:
+                    time.sleep(delay)
+            sent = os.sendfile(sock.fileno(), f.fileno(), offset, count)
+            if sent == 0:
+                raise BrokenPipeError("file shrank or connection closed")
+            offset += sent
+            entry["bytes_sent"] = offset
+
+    def stall(self):
+        """Keeps the connection open without sending until the client goes or the limit passes."""
+        self.close_connection = True
+        deadline = time.monotonic() + STALL_LIMIT_S
+        sock = self.connection
+        while not self.server.stopping.is_set():
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return
+            readable, _, _ = select.select([sock], [], [], min(left, 1.0))
+            if readable:
+                try:
+                    if not sock.recv(65536):
+                        return  # the client closed its end
+                except OSError:
+                    return
+
+    # -- control API -------------------------------------------------------------------------
+
+    def control(self, method, name):
+        body = self.read_request_body()
+        try:
+            status, payload = self.control_action(method, name, body)
+        except (ValueError, TypeError, KeyError) as exc:
+            status, payload = 400, {"error": str(exc)}
+        if isinstance(payload, str):
+            data, ctype = payload.encode("ascii"), "application/x-ndjson"
+        else:
+            data, ctype = (json.dumps(payload, sort_keys=True) + "\n").encode("ascii"), "application/json"
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        if method != "HEAD":
+            self.wfile.write(data)
+
+    def control_action(self, method, name, body):
+        server = self.server
+        if name == "faults" and method == "POST":
+            spec = json.loads(body.decode("utf-8") or "null")
+            if not isinstance(spec, dict):
+                raise ValueError("a fault is a JSON object")
+            return 200, server.faults.add(spec).as_json()
+        if name == "faults" and method == "GET":
+            return 200, server.faults.listing()
+        if name == "reset" and method == "POST":
+            server.faults.clear()
+            server.log.clear()
+            return 200, {"ok": True}
+        if name == "log" and method == "GET":
+            return 200, server.log.snapshot()
+        if name == "rate" and method == "POST":
+            spec = json.loads(body.decode("utf-8") or "null")
+            rate = spec["bytes_per_second"] if isinstance(spec, dict) else None
+            if not isinstance(rate, int) or isinstance(rate, bool) or rate < 0:
+                raise ValueError('"bytes_per_second" must be a non-negative integer')
+            server.rate.set(rate)
+            return 200, {"bytes_per_second": rate}
+        if name == "ping" and method == "GET":
+            return 200, {"ok": True, "port": server.server_address[1], "bucket": server.bucket.decode("ascii")}
+        return 404, {"error": "no control action %s %s" % (method, name)}
+
+
+class EmulatorServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+    request_queue_size = 64
+
+    def __init__(self, address, root, bucket, key_id, key_secret, log_path, rate, verbose):
+        super().__init__(address, Handler)
+        self.root = os.fsencode(os.path.abspath(root))
+        self.real_root = os.path.realpath(self.root)
+        self.bucket = bucket.encode("ascii")
+        self.key_id = key_id
+        self.key_secret = key_secret.encode("utf-8")
+        self.log = RequestLog(log_path)
+        self.faults = FaultTable()
+        self.rate = RateLimiter(rate)
+        self.metadata = MetadataCache()
+        self.verbose = verbose
+        self.stopping = threading.Event()
+
+    def server_bind(self):
+        # HTTPServer's own bind looks the host name up (getfqdn), which can stall without DNS.
+        socketserver.TCPServer.server_bind(self)
+        self.server_name, self.server_port = self.server_address[:2]
+
+    def stop(self):
+        if not self.stopping.is_set():
+            self.stopping.set()
+            threading.Thread(target=self.shutdown, daemon=True).start()
+
+
+def process_alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+    try:
+        with open("/proc/%d/stat" % pid, "rb") as f:
+            return f.read().rpartition(b")")[2].split()[0] != b"Z"
+    except (OSError, IndexError):
+        return True
+
+
+def watch_parent(server, pid):
+    while not server.stopping.wait(1.0):
+        if not process_alive(pid):
+            server.stop()
+            return
+
+
+def warm_metadata(server):
+    """Computes the checksums of the objects already in the bucket, so first requests answer fast."""
+    for folder, _, files in os.walk(server.root):
+        for name in files:
+            if server.stopping.is_set():
+                return
+            try:
+                with open(os.path.join(folder, name), "rb") as f:
+                    st = os.fstat(f.fileno())
+                    if stat.S_ISREG(st.st_mode):
+                        server.metadata.get(f, st)
+            except OSError:
+                pass
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(description="Local object storage emulator (loopback only).")
+    p.add_argument("--root", required=True, help="folder served as the bucket")
+    p.add_argument("--bucket", required=True)
+    p.add_argument("--key-id", required=True)
+    p.add_argument("--key-secret", required=True)
+    p.add_argument("--host", default="127.0.0.1", help="a loopback IPv4 address")
+    p.add_argument("--port", type=int, default=0, help="0 picks a free port")
+    p.add_argument("--port-file", help="receives the bound port once listening")
+    p.add_argument("--request-log", help="JSON-lines file of every data request")
+    p.add_argument("--rate-limit", type=int, default=0, help="line rate in bytes per second (0: unlimited)")
+    p.add_argument("--parent-pid", type=int, help="exit when this process has gone")
+    p.add_argument("--verbose", action="store_true", help="log each request to stderr")
+    args = p.parse_args(argv)
+    try:
+        if not ipaddress.IPv4Address(args.host).is_loopback:
+            p.error("--host must be a loopback address (127.0.0.0/8)")
+    except ipaddress.AddressValueError:
+        p.error("--host must be an IPv4 loopback address")
+    if not os.path.isdir(args.root):
+        p.error("--root %s is not a folder" % args.root)
+    try:
+        args.bucket.encode("ascii")
+    except UnicodeEncodeError:
+        p.error("--bucket must be ASCII")
+    if args.rate_limit < 0:
+        p.error("--rate-limit must not be negative")
+    return args
+
+
+def main(argv=None):
+    args = parse_args(argv if argv is not None else sys.argv[1:])
+    try:
+        server = EmulatorServer((args.host, args.port), args.root, args.bucket, args.key_id, args.key_secret,
+                                args.request_log, args.rate_limit, args.verbose)
+    except OSError as exc:
+        sys.stderr.write("oss_emulator: cannot listen on %s:%d: %s\n" % (args.host, args.port, exc))
+        return 1
+    signal.signal(signal.SIGTERM, lambda *_: server.stop())
+    signal.signal(signal.SIGINT, lambda *_: server.stop())
+    threading.Thread(target=warm_metadata, args=(server,), daemon=True).start()
+    if args.parent_pid:
+        threading.Thread(target=watch_parent, args=(server, args.parent_pid), daemon=True).start()
+    port = server.server_address[1]
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write("%d\n" % port)
+        os.replace(tmp, args.port_file)
+    if args.verbose:
+        sys.stderr.write("oss_emulator: serving %s as bucket %s on %s:%d\n" % (args.root, args.bucket, args.host, port))
+    try:
+        server.serve_forever(poll_interval=0.25)
+    finally:
+        server.stopping.set()
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
