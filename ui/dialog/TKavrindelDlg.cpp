@@ -4,6 +4,8 @@
 
 #include "app/InstallSettings.h"
 #include "app/LocalizedTexts.h"
+#include "cloud/OssClient.h"
+#include "cloud/OssSdk.h"
 #include "engine/WorkerMessages.h"
 #include "resources/ResourceIds.h"
 #include "system/TextCodec.h"
@@ -97,6 +99,11 @@ void TKavrindelDlg::CreateControls() {
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_INSTALLER));
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+    // The cloud client part: account, storage library, and the one client kept until the end.
+    InitCloudAccount();
+    kav::oss::InitializeSdk();
+    ossClient = new kav::oss::OssClient(endpoint, accessKeyId, accessKeySecret, kav::oss::ClientConfiguration());
 }
 
 void TKavrindelDlg::PlaceWindow() {
