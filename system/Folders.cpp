@@ -12,7 +12,7 @@ namespace {
 
 constexpr size_t kPrefixBufferBytes = 260;
 constexpr char kFolderNoticeCaption[] = "提示";
-constexpr UINT kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;  // 0x0014, nothing else
+static_assert(kDeleteTreeFlags == (FOF_SILENT | FOF_NOCONFIRMATION));
 
 FolderNoticeHandler g_noticeHandler = &ShowFolderNoticeBox;
 
@@ -63,6 +63,6 @@ bool DeleteDirectoryTree(const char* path) {
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.data();
     operation.pTo = nullptr;
-    operation.fFlags = kav::kDeleteFlags;
+    operation.fFlags = static_cast<FILEOP_FLAGS>(kav::kDeleteTreeFlags);
     return ::SHFileOperationA(&operation) == 0;
 }

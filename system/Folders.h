@@ -13,6 +13,10 @@ bool DeleteDirectoryTree(const char* path);
 
 namespace kav {
 
+// The shell's flags for DeleteDirectoryTree: FOF_SILENT | FOF_NOCONFIRMATION. Without
+// FOF_ALLOWUNDO nothing goes to the recycle bin.
+constexpr unsigned kDeleteTreeFlags = 0x0014;
+
 // Shows the failure notice of MakeDirectoryPath. The default is a modal MessageBoxA with OK only
 // and no owner; tests replace it so that nothing waits for a click.
 using FolderNoticeHandler = void (*)(const char* text, const char* caption);

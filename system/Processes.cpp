@@ -7,6 +7,7 @@
 
 #include "app/InstallSettings.h"
 #include "system/Handles.h"
+#include "system/ProductPaths.h"
 #include "system/TextCodec.h"
 
 namespace kav {
@@ -79,7 +80,7 @@ bool IsRunningInstance(const wchar_t* imageName, const wchar_t* executablePath, 
 }
 
 std::string LaunchCommandLineFor(const std::string& installDir) {
-    return "\"" + installDir + "\\" + kProductExeName + "\"" + kLaunchArgument;
+    return "\"" + InstalledProgramPathFor(installDir) + "\"" + kLaunchArgument;
 }
 
 bool LaunchTextsFor(const std::string& installDir, std::wstring& commandLine, std::wstring& folder) {

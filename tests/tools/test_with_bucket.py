@@ -107,6 +107,18 @@ class WithBucketTest(unittest.TestCase):
                 if code:
                     self.assertIn("INVALID GET /kavbucket/9.5KAvrindelIE/base.zip", result.stderr)
 
+    def test_signed_url_lets_curl_fetch(self):
+        signer = os.path.join(SOURCE_DIR, "tools", "local-bucket", "signed_url.py")
+        fetch = ('curl -s -o /dev/null -w "%%{http_code} %%{size_download}\\n" "$(%s %s %s)"'
+                 % (sys.executable, signer, "9.5KAvrindelIE/config.zip"))
+        expired = '%s %s --validity -60 9.5KAvrindelIE/config.zip' % (sys.executable, signer)
+        result = self.run_bucket(command=["sh", "-c", fetch + '; curl -s -o /dev/null -w "%{http_code}\n" "$(' + expired + ')"; '
+                                          'stat -c %s "$KAV_BUCKET_ROOT_UNIX/9.5KAvrindelIE/config.zip"'])
+        self.assertEqual(result.returncode, 0, result.stderr)
+        fetched, refused, size = result.stdout.splitlines()
+        self.assertEqual(fetched, "200 " + size)
+        self.assertEqual(refused, "403")
+
     def test_fixed_port_runs_take_turns(self):
         spans = []
 

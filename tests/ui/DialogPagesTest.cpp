@@ -11,6 +11,8 @@
 #include "WindowCapture.h"
 #include "app/InstallSettings.h"
 #include "app/LocalizedTexts.h"
+#include "cloud/OssAccountSettings.h"
+#include "cloud/OssSdk.h"
 #include "engine/WorkerMessages.h"
 #include "resources/ResourceIds.h"
 #include "ui/dialog/DialogLayout.h"
@@ -147,7 +149,7 @@ protected:
     TKavrindelDlg* dlg = nullptr;
 };
 
-TEST_F(DialogPages, WindowIsPlacedAndLaidOutAt500By310) {
+TEST_F(DialogPages, ControlsAndClientAreSetUpAndTheWindowIsPlaced) {
     RECT window = {};
     ::GetWindowRect(dlg->hwnd, &window);
     const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
@@ -175,6 +177,14 @@ TEST_F(DialogPages, WindowIsPlacedAndLaidOutAt500By310) {
     EXPECT_NE(::SendMessageW(dlg->hwnd, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_EQ(::GetParent(dlg->progress->hwnd), dlg->hwnd);
     EXPECT_FALSE(GetInstallSettings().installDir.empty()) << "the install folders are derived";
+
+    // The client part: the account of this build and the storage client on it.
+    EXPECT_EQ(dlg->endpoint, kav::kOssEndpoint);
+    EXPECT_EQ(dlg->bucketName, kav::kOssBucket);
+    EXPECT_EQ(dlg->accessKeyId.size(), 24u);
+    EXPECT_EQ(dlg->accessKeySecret.size(), 30u);
+    EXPECT_TRUE(kav::oss::IsSdkInitialized());
+    EXPECT_NE(dlg->ossClient, nullptr);
 }
 
 TEST_F(DialogPages, ReadyWithThePanelHidden) {

@@ -35,6 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PlacementCase{"PrimaryOnly", {100, 100}, {kPrimary}, 1080, {710, 385}},
         PlacementCase{"MonitorRightOfPrimary", {2000, 500}, {kPrimary, kRightOfPrimary}, 1080, {2630, 385}},
+        PlacementCase{"FirstMonitorHoldingThePointerWins", {2000, 500}, {kRightOfPrimary, kPrimary}, 1080,
+                      {2630, 385}},
         PlacementCase{"PrimaryListedAfterTheOther", {300, 300}, {kRightOfPrimary, kPrimary}, 1080, {710, 385}},
         PlacementCase{"RightEdgeBelongsToTheNextMonitor", {1920, 10}, {kPrimary, kRightOfPrimary}, 1080, {2630, 385}},
         PlacementCase{"PointerOffEveryMonitorFallsBackToPrimary", {5000, 100}, {kRightOfPrimary, kPrimary}, 1080,

@@ -192,13 +192,13 @@ BODY_FAULTS = ("truncate_after", "corrupt", "stall_after")
 
 
 class Fault:
-    def __init__(self, fid, spec):
+    def __init__(self, fid, settings):
         self.id = fid
-        kinds = [k for k in FAULT_KINDS if k in spec]
+        kinds = [k for k in FAULT_KINDS if k in settings]
         if len(kinds) != 1:
             raise ValueError("give exactly one of " + ", ".join(FAULT_KINDS))
         self.kind = kinds[0]
-        self.value = spec[self.kind]
+        self.value = settings[self.kind]
         if self.kind == "corrupt":
             if self.value is not True:
                 raise ValueError('"corrupt" must be true')
@@ -207,30 +207,30 @@ class Fault:
                 raise ValueError('"status" must be an HTTP error status (400-599)')
         elif not isinstance(self.value, int) or isinstance(self.value, bool) or self.value < 0:
             raise ValueError('"%s" must be a non-negative integer' % self.kind)
-        if "key_hex" in spec:
-            self.keys = {bytes.fromhex(spec["key_hex"])}
-        elif "key" in spec:
-            if not isinstance(spec["key"], str):
+        if "key_hex" in settings:
+            self.keys = {bytes.fromhex(settings["key_hex"])}
+        elif "key" in settings:
+            if not isinstance(settings["key"], str):
                 raise ValueError('"key" must be a string')
-            self.keys = {spec["key"].encode("utf-8")}
+            self.keys = {settings["key"].encode("utf-8")}
             try:
-                self.keys.add(spec["key"].encode("gbk"))
+                self.keys.add(settings["key"].encode("gbk"))
             except UnicodeEncodeError:
                 pass
         else:
             self.keys = None  # every key
-        self.count = spec.get("count", 1)
+        self.count = settings.get("count", 1)
         if not isinstance(self.count, int) or isinstance(self.count, bool) or (self.count < 1 and self.count != -1):
             raise ValueError('"count" must be a positive number or -1 (every request)')
-        method = spec.get("method")
+        method = settings.get("method")
         if method is None:
             self.methods = {"GET"} if self.kind in BODY_FAULTS else {"GET", "HEAD"}
         elif method in ("GET", "HEAD"):
             self.methods = {method}
         else:
             raise ValueError('"method" must be "GET" or "HEAD"')
-        self.code = spec.get("code")
-        self.message = spec.get("message")
+        self.code = settings.get("code")
+        self.message = settings.get("message")
         self.hits = 0
 
     def matches(self, method, key):
@@ -256,9 +256,9 @@ class FaultTable:
         self._faults = []
         self._ids = itertools.count(1)
 
-    def add(self, spec):
+    def add(self, settings):
         with self._lock:
-            fault = Fault(next(self._ids), spec)
+            fault = Fault(next(self._ids), settings)
             self._faults.append(fault)
             return fault
 
@@ -699,7 +699,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(200)
         self.send_header("Content-Type", CONTENT_TYPES.get(ext, "application/octet-stream"))
         self.send_header("Content-Length", str(size))
-        self.send_header("Connection", "keep-alive")
+        # send_header("Connection") also sets close_connection: answer what the client asked for.
+        self.send_header("Connection", "close" if self.close_connection else "keep-alive")
         self.send_header("Accept-Ranges", "bytes")
         self.send_header("ETag", '"%s"' % md5)
         self.send_header("Last-Modified", email.utils.formatdate(st.st_mtime, usegmt=True))
@@ -719,11 +720,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif body_fault.kind == "corrupt" and size > 0:
                 corrupt_at = size // 2
         self.send_file_range(f, limit, corrupt_at, entry)
-        if body_fault is None or limit == size and body_fault.kind != "truncate_after":
+        if body_fault is None:
             return
         if body_fault.kind == "truncate_after":
-            self.close_connection = True
-        elif body_fault.kind == "stall_after":
+            self.close_connection = True  # the body ends early for the client
+        elif body_fault.kind == "stall_after" and limit < size:
             self.stall()
 
     def send_file_range(self, f, limit, corrupt_at, entry):
@@ -790,10 +791,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def control_action(self, method, name, body):
         server = self.server
         if name == "faults" and method == "POST":
-            spec = json.loads(body.decode("utf-8") or "null")
-            if not isinstance(spec, dict):
+            settings = json.loads(body.decode("utf-8") or "null")
+            if not isinstance(settings, dict):
                 raise ValueError("a fault is a JSON object")
-            return 200, server.faults.add(spec).as_json()
+            return 200, server.faults.add(settings).as_json()
         if name == "faults" and method == "GET":
             return 200, server.faults.listing()
         if name == "reset" and method == "POST":
@@ -803,8 +804,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if name == "log" and method == "GET":
             return 200, server.log.snapshot()
         if name == "rate" and method == "POST":
-            spec = json.loads(body.decode("utf-8") or "null")
-            rate = spec["bytes_per_second"] if isinstance(spec, dict) else None
+            settings = json.loads(body.decode("utf-8") or "null")
+            rate = settings["bytes_per_second"] if isinstance(settings, dict) else None
             if not isinstance(rate, int) or isinstance(rate, bool) or rate < 0:
                 raise ValueError('"bytes_per_second" must be a non-negative integer')
             server.rate.set(rate)

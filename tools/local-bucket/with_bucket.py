@@ -36,6 +36,8 @@ KEY_ID = "LTAI5tKavrindelTestKey01"
 KEY_SECRET = "KavrindelLocalBucketSecret0001"
 
 START_TIMEOUT_S = 20.0
+# Loopback requests never go through a proxy named in the environment.
+DIRECT = urllib.request.build_opener(urllib.request.ProxyHandler({}))
 FIXED_PORT_LOCK = os.path.join(tempfile.gettempdir(), "kavrindel-bucket-port-%d.lock" % FIXED_PORT)
 # A fixed port still held by a program that is not one of our runs: how long to wait for it.
 FIXED_PORT_WAIT_S = 60.0
@@ -118,7 +120,7 @@ def start_emulator(args, root, log_path, port_file):
         try:
             with open(port_file) as f:
                 bound = int(f.read().strip())
-            with urllib.request.urlopen("http://127.0.0.1:%d/_kav_control/ping" % bound, timeout=2) as r:
+            with DIRECT.open("http://127.0.0.1:%d/_kav_control/ping" % bound, timeout=2) as r:
                 if r.status == 200:
                     return proc, bound
         except (OSError, ValueError, urllib.error.URLError):
@@ -206,6 +208,8 @@ def main(argv):
             "KAV_BUCKET_LOG_UNIX": log_path,
             "KAV_BUCKET_RUN_DIR_UNIX": work,
         })
+        for name in ("no_proxy", "NO_PROXY"):
+            env[name] = ",".join(filter(None, [env.get(name), "127.0.0.1", "localhost"]))
         code = run_command(args.command, env)
     finally:
         stop(proc)

@@ -4,7 +4,8 @@
 // "standin-record.txt" next to its own executable, then stays running until it is terminated,
 // for three minutes at most, so that stopping and starting it can be observed.
 //
-// Record format, one "key=value" line each: commandline, currentdir, path, pid.
+// Record format, one "key=value" line each: commandline, currentdir, path, showwindow (the
+// wShowWindow its starter asked for, or "unset" without STARTF_USESHOWWINDOW), pid.
 #include <windows.h>
 
 #include <string>
@@ -42,6 +43,14 @@ std::wstring RecordPath() {
     return path.substr(0, path.find_last_of(L'\\') + 1) + kRecordName;
 }
 
+std::string ShowWindowRequest() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+    if ((startup.dwFlags & STARTF_USESHOWWINDOW) == 0) return "unset";
+    return std::to_string(startup.wShowWindow);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -49,6 +58,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     record += "commandline=" + Utf8(::GetCommandLineW()) + "\r\n";
     record += "currentdir=" + Utf8(CurrentFolder()) + "\r\n";
     record += "path=" + Utf8(PathVariable()) + "\r\n";
+    record += "showwindow=" + ShowWindowRequest() + "\r\n";
     record += "pid=" + std::to_string(::GetCurrentProcessId()) + "\r\n";
 
     HANDLE file = ::CreateFileW(RecordPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

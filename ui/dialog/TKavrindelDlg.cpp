@@ -4,6 +4,7 @@
 
 #include "app/InstallSettings.h"
 #include "app/LocalizedTexts.h"
+#include "cloud/ClientConfiguration.h"
 #include "cloud/OssClient.h"
 #include "cloud/OssSdk.h"
 #include "engine/WorkerMessages.h"
@@ -100,7 +101,8 @@ void TKavrindelDlg::CreateControls() {
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    // The cloud client part: account, storage library, and the one client kept until the end.
+    // The client part: account, storage library, and the one storage client, which stays until the
+    // process ends (a worker may still use it while the program exits).
     InitCloudAccount();
     kav::oss::InitializeSdk();
     ossClient = new kav::oss::OssClient(endpoint, accessKeyId, accessKeySecret, kav::oss::ClientConfiguration());

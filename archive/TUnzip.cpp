@@ -1,0 +1,141 @@
+#include "archive/TUnzip.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "archive/CreateFolderChain.h"
+#include "archive/DestinationCheck.h"
+#include "archive/EntryPath.h"
+#include "archive/OverwritePrompt.h"
+#include "system/Handles.h"
+
+namespace {
+
+constexpr unsigned kCopyBufferBytes = 2048;
+constexpr unsigned long kStoredMethod = 0;
+constexpr unsigned long kDeflatedMethod = Z_DEFLATED;
+
+kav::UniqueHandle CreateTargetFile(const std::string& path) {
+    return kav::UniqueHandle(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Gives the file the entry's MS-DOS date and time, read as local time, as creation and last-write
+// time; the last-access time stays. Failures leave the times as the file system set them.
+void ApplyEntryTime(const std::string& path, unsigned long dosDate) {
+    const kav::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    if (!file) return;
+    FILETIME creation, access, write;
+    if (!::GetFileTime(file.Get(), &creation, &access, &write)) return;
+    FILETIME local, utc;
+    if (!::DosDateTimeToFileTime(HIWORD(dosDate), LOWORD(dosDate), &local)) return;
+    if (!::LocalFileTimeToFileTime(&local, &utc)) return;
+    ::SetFileTime(file.Get(), &utc, &access, &utc);
+}
+
+// Copies the open entry's data into file. 0 when all of it arrived intact; a negative minizip
+// result for a read or inflate error; -1 for a failed or short write.
+int CopyEntryData(unzFile archive, HANDLE file) {
+    char buffer[kCopyBufferBytes];
+    int n;
+    while ((n = unzReadCurrentFile(archive, buffer, kCopyBufferBytes)) > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, buffer, static_cast<DWORD>(n), &written, nullptr) || written != static_cast<DWORD>(n)) {
+            return -1;
+        }
+    }
+    if (n < 0) return n;
+    // minizip ends a stored entry whose data run out early with 0 as well, and checks the CRC only
+    // when the whole catalogue size arrived: data that stop short are damaged too.
+    if (unzeof(archive) != 1) return UNZ_BADZIPFILE;
+    return 0;
+}
+
+}  // namespace
+
+TUnzip::~TUnzip() { Close(); }
+
+void TUnzip::Close() {
+    if (archive != nullptr) {
+        unzClose(archive);
+        archive = nullptr;
+    }
+    archiveFolder[0] = '\0';
+}
+
+bool TUnzip::Open(const char* path) {
+    Close();
+    if (path == nullptr || path[0] == '\0') return false;
+    const std::string full = kav::FullPathOf(path);
+    if (full.empty()) return false;
+    archive = unzOpen(full.c_str());
+    if (archive == nullptr) return false;
+    const std::string folder = kav::FolderOfFullPath(full);
+    std::memcpy(archiveFolder, folder.c_str(), folder.size() + 1);
+    return true;
+}
+
+bool TUnzip::ExtractAll(const char* destination) {
+    if (archive == nullptr || destination == nullptr) return false;
+    if (!CreateFolderChain(destination)) return false;
+    unz_global_info globalInfo = {};
+    if (unzGetGlobalInfo(archive, &globalInfo) != UNZ_OK || globalInfo.number_entry == 0) return false;
+    if (unzGoToFirstFile(archive) != UNZ_OK) return false;
+    for (;;) {
+        if (!ExtractCurrent(destination)) return false;
+        const int next = unzGoToNextFile(archive);
+        if (next == UNZ_END_OF_LIST_OF_FILE) return true;
+        // A catalogue entry that cannot be read hides the rest of the archive.
+        if (next != UNZ_OK) return false;
+    }
+}
+
+bool TUnzip::ExtractCurrent(const char* destination) {
+    if (archive == nullptr) return false;
+    const std::string folder = destination != nullptr ? destination : archiveFolder;
+    if (!CreateFolderChain(folder.c_str())) return false;
+
+    char name[kav::kEntryNameBufferBytes];
+    std::memset(name, 0, sizeof name);
+    unz_file_info info;
+    std::memset(&info, 0, sizeof info);
+    if (unzGetCurrentFileInfo(archive, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+    // A name that fills the buffer arrives cut and unterminated.
+    if (info.size_filename >= kav::kEntryNameBufferBytes) return false;
+    const std::string relative = kav::EntryNameToRelativePath(name);
+    const bool folderEntry = kav::IsFolderEntry(info.external_fa);
+
+    if (!kav::IsSafeEntryName(relative)) return false;
+    const std::string path = kav::JoinEntryPath(folder, relative);
+    if (path.empty()) return false;
+    if (!kav::StaysInsideDestination(folder, path, folderEntry)) return false;
+
+    if (folderEntry) return CreateFolderChain(path.c_str());
+
+    const std::string parent = kav::ParentOfPath(path);
+    if (parent.empty() || !CreateFolderChain(parent.c_str())) return false;
+
+    kav::UniqueHandle file;
+    for (;;) {
+        file = CreateTargetFile(path);
+        if (file) break;
+        const int answer = kav::AskOverwrite(relative.c_str());
+        if (answer == IDIGNORE) return true;
+        if (answer != IDRETRY) return false;
+    }
+
+    // minizip accepts a bzip2 entry for opening even when built without bzip2, and its read loop
+    // then never ends; only the two methods it can decode are opened.
+    if (info.compression_method != kStoredMethod && info.compression_method != kDeflatedMethod) return false;
+    if (unzOpenCurrentFile(archive) != UNZ_OK) return false;
+    const int copied = CopyEntryData(archive, file.Get());
+    file.Reset();
+    const int closed = unzCloseCurrentFile(archive);
+    if (copied != 0 || closed != UNZ_OK) return false;
+
+    ApplyEntryTime(path, info.dosDate);
+    return true;
+}
