@@ -1,0 +1,225 @@
+#include "engine/InstallWorker.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/InstallLog.h"
+#include "app/InstallSettings.h"
+#include "cloud/IClient.h"
+#include "engine/CopyBack.h"
+#include "engine/WorkerMessages.h"
+#include "system/DesktopShortcut.h"
+#include "system/Folders.h"
+#include "system/UninstallEntry.h"
+#include "system/UrlProtocol.h"
+
+namespace kav {
+
+namespace {
+
+constexpr DWORD kStepPauseMs = 100;
+constexpr size_t kPackageNameBytes = 101;
+constexpr size_t kStampBytes = 101;
+constexpr size_t kLanguageBytes = 260;
+
+constexpr std::int32_t kProgressAfterRemoval = 5;
+constexpr std::int32_t kProgressAfterMove = 4;
+constexpr std::int32_t kProgressAfterConfiguration = 1;
+
+// Log lines, exactly as the install log has always had them.
+constexpr char kLineDownloadDepend[] = "下载前端依赖库";
+constexpr char kLineDownloadDependFailed[] = "下载前端依赖库失败";
+constexpr char kLineDownloadBase[] = "下载服务依赖库";
+constexpr char kLineDownloadBaseFailed[] = "下载服务依赖库失败";
+constexpr char kLineDownloadConfig[] = "下载配置文件";
+constexpr char kLineDownloadConfigFailed[] = "下载配置文件失败";
+constexpr char kLineDownloadFix[] = "下载运行库";
+constexpr char kLineDownloadFixFailed[] = "下载运行库失败";
+constexpr char kLineDownloadQuant[] = "下载Quant";
+constexpr char kLineDownloadQuantFailed[] = "下载Quant 失败";
+constexpr char kLineInstallDepend[] = "安装前端依赖库";
+constexpr char kLineInstallDependFailed[] = "安装前端依赖库失败";
+constexpr char kLineInstallBase[] = "安装服务依赖库";
+constexpr char kLineInstallBaseFailed[] = "安装服务依赖库失败";
+constexpr char kLineInstallFix[] = "安装运行库";
+constexpr char kLineInstallFixFailed[] = "安装运行库失败";
+constexpr char kLineInstallConfig[] = "安装配置文件";
+constexpr char kLineInstallConfigFailed[] = "安装配置文件失败";
+constexpr char kLineInstallQuant[] = "安装Quant运行库";
+constexpr char kLineInstallQuantFailed[] = "安装Quant运行库失败";
+constexpr char kLineClean[] = "清理安装文件";
+constexpr char kLineSaveVersion[] = "保存更新版本信息";
+constexpr char kLineDeleteOld[] = "删除源文件";
+constexpr char kLineMoveNew[] = "复制新版本数据到原目录";
+constexpr char kLineCopyBackFailed[] = "安装失败：文件被占用";
+
+// Object keys and staging file names, relative to the object prefix and the staging folder.
+constexpr char kDependObject[] = "/depend.zip";
+constexpr char kBaseObject[] = "/base.zip";
+constexpr char kConfigObject[] = "/config.zip";
+constexpr char kManifestFile[] = "/summary.ini";
+constexpr char kVersionFile[] = "\\update.ini";
+constexpr char kPubFile[] = "\\config\\kavrindel.Default.pub";
+constexpr char kPriFile[] = "\\config\\kavrindel.Default.pri";
+
+constexpr char kDownloadNameFormat[] = "%s.zip";
+constexpr char kExtractNameFormat[] = "/%s.zip";
+
+std::string Format(const char* format, const char* value) {
+    char buffer[kPackageNameBytes] = {};
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// The failure rule of every step: the line first (the dialog closes the log when it handles the
+// message), then the message, then the thread ends.
+unsigned Fail(const char* line, int step) {
+    WriteLogLine(line);
+    PostInstallMessage(WM_INSTALL_FAILED, step);
+    return 0;
+}
+
+void Begin(const char* line, int step) {
+    WriteLogLine(line);
+    PostInstallMessage(WM_INSTALL_STEP, step);
+}
+
+void WriteProfile(const char* section, const char* key, const char* value, const std::string& file) {
+    ::WritePrivateProfileStringA(section, key, value, file.c_str());
+}
+
+}  // namespace
+
+}  // namespace kav
+
+void CleanInstallFiles(IClient* client) {
+    const std::string& temp = GetInstallSettings().tempDir;
+    DeleteDirectoryTree((temp + kav::kManifestFile).c_str());
+    DeleteDirectoryTree((temp + kav::kDependObject).c_str());
+    DeleteDirectoryTree((temp + kav::kBaseObject).c_str());
+    DeleteDirectoryTree((temp + kav::kConfigObject).c_str());
+    DeleteDirectoryTree((temp + kav::Format(kav::kExtractNameFormat, client->fixPackage)).c_str());
+    DeleteDirectoryTree((temp + kav::Format(kav::kExtractNameFormat, client->quantPackage)).c_str());
+}
+
+unsigned __stdcall InstallWorker(void* clientAddress) {
+    using namespace kav;
+    IClient& client = *static_cast<IClient*>(clientAddress);
+    InstallSettings& settings = GetInstallSettings();
+    const std::string& temp = settings.tempDir;
+    const std::string& prefix = client.objectPrefix;
+
+    ::Sleep(kStepPauseMs);
+
+    WriteLogLine(kLineDownloadDepend);
+    if (client.downloadDepend) {
+        PostInstallMessage(WM_INSTALL_STEP, StepDownloadDepend);
+        if (!client.DownloadObject((prefix + kDependObject).c_str(), (temp + kDependObject).c_str())) {
+            return Fail(kLineDownloadDependFailed, StepDownloadDepend);
+        }
+    }
+
+    Begin(kLineDownloadBase, StepDownloadBase);
+    if (!client.DownloadObject((prefix + kBaseObject).c_str(), (temp + kBaseObject).c_str())) {
+        return Fail(kLineDownloadBaseFailed, StepDownloadBase);
+    }
+
+    Begin(kLineDownloadConfig, StepDownloadConfig);
+    if (!client.DownloadObject((prefix + kConfigObject).c_str(), (temp + kConfigObject).c_str())) {
+        return Fail(kLineDownloadConfigFailed, StepDownloadConfig);
+    }
+
+    WriteLogLine(kLineDownloadFix);
+    if (!client.DownloadFixPackage(Format(kDownloadNameFormat, client.fixPackage).c_str())) {
+        return Fail(kLineDownloadFixFailed, StepDownloadFix);
+    }
+
+    if (client.hasQuant) {
+        WriteLogLine(kLineDownloadQuant);
+        if (!client.DownloadQuantPackage(Format(kDownloadNameFormat, client.quantPackage).c_str())) {
+            return Fail(kLineDownloadQuantFailed, StepDownloadQuant);
+        }
+    }
+
+    Begin(kLineInstallDepend, StepInstallDepend);
+    if (!client.ExtractPackage((temp + kDependObject).c_str(), settings.dependBaseDir.c_str())) {
+        return Fail(kLineInstallDependFailed, StepInstallDepend);
+    }
+
+    ::Sleep(kStepPauseMs);
+    Begin(kLineInstallBase, StepInstallBase);
+    if (!client.ExtractPackage((temp + kBaseObject).c_str(), temp.c_str())) {
+        return Fail(kLineInstallBaseFailed, StepInstallBase);
+    }
+
+    ::Sleep(kStepPauseMs);
+    Begin(kLineInstallFix, StepInstallFix);
+    if (!client.ExtractPackage((temp + Format(kExtractNameFormat, client.fixPackage)).c_str(), temp.c_str())) {
+        return Fail(kLineInstallFixFailed, StepInstallFix);
+    }
+
+    ::Sleep(kStepPauseMs);
+    Begin(kLineInstallConfig, StepInstallConfig);
+    if (!client.ExtractPackage((temp + kConfigObject).c_str(), temp.c_str())) {
+        return Fail(kLineInstallConfigFailed, StepInstallConfig);
+    }
+
+    ::Sleep(kStepPauseMs);
+    if (client.hasQuant) {
+        Begin(kLineInstallQuant, StepInstallQuant);
+        if (!client.ExtractPackage((temp + Format(kExtractNameFormat, client.quantPackage)).c_str(), temp.c_str())) {
+            return Fail(kLineInstallQuantFailed, StepInstallQuant);
+        }
+        ::Sleep(kStepPauseMs);
+    }
+
+    Begin(kLineClean, StepCleanInstallFiles);
+    CleanInstallFiles(&client);
+    ::Sleep(kStepPauseMs);
+
+    Begin(kLineSaveVersion, StepSaveVersion);
+    const std::string versionFile = temp + kVersionFile;
+    char stamp[kStampBytes] = {};
+    std::snprintf(stamp, sizeof stamp, "%lld", static_cast<long long>(client.cfgTime));
+    WriteProfile("cfgstamp", "time", stamp, versionFile);
+    WriteProfile("version", "cur", client.fixPackage, versionFile);
+    WriteProfile("version", "quant", client.quantPackage, versionFile);
+    settings.installedVersion = client.fixPackage;
+
+    Begin(kLineDeleteOld, StepDeleteOldInstall);
+    DeleteDirectoryTree(settings.installDir.c_str());
+    client.progressPercent += kProgressAfterRemoval;
+    PostInstallMessage(WM_INSTALL_PROGRESS, client.progressPercent);
+
+    ::Sleep(kStepPauseMs);
+    WriteLogLine(kLineMoveNew);
+    const bool copied = std::rename(temp.c_str(), settings.installDir.c_str()) != 0;
+    if (copied) {
+        const std::optional<std::string> command = CopyBackCommandLine(temp, settings.installDir);
+        if (!command || !RunCopyBack(*command) || !StagedFilesInPlace(temp, settings.installDir)) {
+            return Fail(kLineCopyBackFailed, StepFilesOccupied);
+        }
+    }
+
+    client.progressPercent += kProgressAfterMove;
+    PostInstallMessage(WM_INSTALL_PROGRESS, client.progressPercent);
+    if (copied) DeleteDirectoryTree(temp.c_str());
+
+    RegisterUninstallEntry();
+    RegisterUrlProtocol();
+    CreateDesktopShortcut();
+
+    CloseInstallLog();
+
+    WriteProfile("kavrindel", "package", settings.packageCode.c_str(), settings.installDir + kPubFile);
+    char language[kLanguageBytes] = {};
+    std::snprintf(language, sizeof language, "%d", static_cast<int>(settings.uiLanguageId));
+    WriteProfile("kavrindel", "language", language, settings.installDir + kPriFile);
+
+    client.progressPercent += kProgressAfterConfiguration;
+    PostInstallMessage(WM_INSTALL_PROGRESS, client.progressPercent);
+    PostInstallMessage(WM_INSTALL_DONE, 0);
+    return 1;
+}
