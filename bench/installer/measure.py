@@ -17,13 +17,19 @@ WELCOME_PROBE = (60, 60)
 WELCOME_COLOUR = (110, 14, 18)
 
 
+def _is_welcome(rgb):
+    return all(abs(a - b) <= 3 for a, b in zip(rgb, WELCOME_COLOUR))
+
+
 def first_frame_seconds(s):
     s.origin = ORIGIN
+    if _is_welcome(s.pixel(WELCOME_PROBE)):
+        raise inst.InstallerError("a dialog is on the screen before the start")
     started = time.perf_counter()
     s.process = subprocess.Popen([s.wine_run, s.exe], env=s.env(), stdin=subprocess.DEVNULL,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     while True:
-        if all(abs(a - b) <= 3 for a, b in zip(s.pixel(WELCOME_PROBE), WELCOME_COLOUR)):
+        if _is_welcome(s.pixel(WELCOME_PROBE)):
             return time.perf_counter() - started
         if time.perf_counter() - started > 60:
             raise inst.InstallerError("no dialog on the screen within 60 s")
@@ -51,6 +57,7 @@ def main():
             install = install_seconds(s)
             s.click(inst.CLOSE_BOX)
             s.wait_exit()
+            time.sleep(0.5)
             starts.append(start)
             installs.append(install)
             print("round %d: first frame %.2f s after the process start; Install to finished page %.2f s"
