@@ -21,6 +21,9 @@ constexpr char kLineEnd[] = "\r\n";
 struct LogState {
     std::mutex lock;
     FILE* file = nullptr;
+    std::string path;        // the open (or set-aside) log file
+    bool setAside = false;   // closed for a while; lines wait in pending
+    std::string pending;
 };
 
 LogState& State() {
@@ -56,6 +59,9 @@ void OpenInstallLog() {
         std::lock_guard<std::mutex> guard(state.lock);
         if (state.file != nullptr) std::fclose(state.file);
         state.file = std::fopen(path.c_str(), "wb");
+        state.path = state.file != nullptr ? path : std::string();
+        state.setAside = false;
+        state.pending.clear();
     }
     WriteLogLine(kav::kLogVersionLine);
     WriteLogLine(kav::kLogStartLine);
@@ -65,12 +71,16 @@ void WriteLogLine(const char* text) {
     if (text == nullptr) return;
     kav::LogState& state = kav::State();
     std::lock_guard<std::mutex> guard(state.lock);
-    if (state.file == nullptr) return;
+    if (state.file == nullptr && !state.setAside) return;
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     std::string line = kav::LogLinePrefixFor(now);
     line += text;
     line += kav::kLineEnd;
+    if (state.setAside) {
+        state.pending += line;
+        return;
+    }
     std::fwrite(line.data(), 1, line.size(), state.file);
     std::fflush(state.file);
 }
@@ -80,4 +90,31 @@ void CloseInstallLog() {
     std::lock_guard<std::mutex> guard(state.lock);
     if (state.file != nullptr) std::fclose(state.file);
     state.file = nullptr;
+    state.path.clear();
+    state.setAside = false;
+    state.pending.clear();
+}
+
+std::string SetInstallLogAside() {
+    kav::LogState& state = kav::State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    if (state.file == nullptr) return {};
+    std::fclose(state.file);
+    state.file = nullptr;
+    state.setAside = true;
+    return state.path;
+}
+
+void ResumeInstallLog(const std::string& path) {
+    kav::LogState& state = kav::State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    if (!state.setAside) return;
+    state.setAside = false;
+    state.file = std::fopen(path.c_str(), "ab");
+    state.path = state.file != nullptr ? path : std::string();
+    if (state.file != nullptr) {
+        std::fwrite(state.pending.data(), 1, state.pending.size(), state.file);
+        std::fflush(state.file);
+    }
+    state.pending.clear();
 }

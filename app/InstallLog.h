@@ -16,6 +16,15 @@ void WriteLogLine(const char* text);
 // Closes the log if it is open; harmless otherwise.
 void CloseInstallLog();
 
+// Closes the log file for a while, so that the folder it lies in can be removed or moved; lines
+// written meanwhile keep their time and wait in memory. Returns the file's path, or empty when no
+// log is open (nothing is then set aside).
+std::string SetInstallLogAside();
+
+// Reopens a set-aside log at path (appending) and writes the waiting lines. A log that cannot be
+// reopened stays closed and its waiting lines are dropped, as with a log that could not be opened.
+void ResumeInstallLog(const std::string& path);
+
 namespace kav {
 
 constexpr char kLogVersionLine[] = "Version: IE_9.5.9.1";

@@ -86,6 +86,36 @@ void Begin(const char* line, int step) {
     PostInstallMessage(WM_INSTALL_STEP, step);
 }
 
+// The run's own log lies in the install folder, which is about to be removed: while the old folder
+// goes and the staged one takes its place, the log file waits in the staging folder (closed, so
+// that neither the removal nor the rename meets an open file) and then comes back with the rest.
+class ParkedLog {
+public:
+    ParkedLog(const std::string& tempDir) {
+        original_ = SetInstallLogAside();
+        if (original_.empty()) return;
+        const std::string folder = tempDir + kLogFolderSuffix;
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+        parked_ = folder + original_.substr(original_.find_last_of('\\'));
+        if (!::MoveFileExA(original_.c_str(), parked_.c_str(), MOVEFILE_COPY_ALLOWED)) {
+            parked_.clear();
+            ResumeInstallLog(original_);  // it stays where it was, as does the folder around it
+        }
+    }
+
+    // After the move: the file is back at its own path; after a failed move, where it still is.
+    void Resume() {
+        if (original_.empty()) return;
+        const DWORD attributes = ::GetFileAttributesA(original_.c_str());
+        const bool backInPlace = attributes != INVALID_FILE_ATTRIBUTES || parked_.empty();
+        ResumeInstallLog(backInPlace ? original_ : parked_);
+    }
+
+private:
+    std::string original_;
+    std::string parked_;
+};
+
 void WriteProfile(const char* section, const char* key, const char* value, const std::string& file) {
     ::WritePrivateProfileStringA(section, key, value, file.c_str());
 }
@@ -189,6 +219,7 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     settings.installedVersion = client.fixPackage;
 
     Begin(kLineDeleteOld, StepDeleteOldInstall);
+    ParkedLog log(temp);
     DeleteDirectoryTree(settings.installDir.c_str());
     client.progressPercent += kProgressAfterRemoval;
     PostInstallMessage(WM_INSTALL_PROGRESS, client.progressPercent);
@@ -199,9 +230,11 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     if (copied) {
         const std::optional<std::string> command = CopyBackCommandLine(temp, settings.installDir);
         if (!command || !RunCopyBack(*command) || !StagedFilesInPlace(temp, settings.installDir)) {
+            log.Resume();
             return Fail(kLineCopyBackFailed, StepFilesOccupied);
         }
     }
+    log.Resume();
 
     client.progressPercent += kProgressAfterMove;
     PostInstallMessage(WM_INSTALL_PROGRESS, client.progressPercent);

@@ -185,6 +185,44 @@ TEST_F(InstallLogTest, AnotherOpenStartsAFreshFile) {
     EXPECT_TRUE(LinesAre(kavtest::ReadFileBytes(second), {kav::kLogVersionLine, kav::kLogStartLine}));
 }
 
+// While its folder is removed or moved, the log waits closed: its lines keep their order and
+// time and reach the file where it is reopened.
+TEST_F(InstallLogTest, SetAsideLogGoesOnWhereItIsResumed) {
+    GetInstallSettings().logDir = base_ / "logs";
+    OpenInstallLog();
+    WriteLogLine("before");
+    const std::string file = SetInstallLogAside();
+    ASSERT_EQ(file, TheLogFile());
+    WriteLogLine("while aside");
+    // Closed: the file can be moved, and its folder removed.
+    const std::string moved = base_ / "moved.log";
+    ASSERT_TRUE(::MoveFileA(file.c_str(), moved.c_str()));
+    ASSERT_TRUE(::RemoveDirectoryA(GetInstallSettings().logDir.c_str()));
+    ResumeInstallLog(moved);
+    WriteLogLine("after");
+    CloseInstallLog();
+    EXPECT_TRUE(LinesAre(kavtest::ReadFileBytes(moved),
+                         {kav::kLogVersionLine, kav::kLogStartLine, "before", "while aside", "after"}));
+}
+
+TEST_F(InstallLogTest, SettingAsideWithoutALogDoesNothing) {
+    EXPECT_EQ(SetInstallLogAside(), "");
+    WriteLogLine("dropped");
+    ResumeInstallLog(base_ / "never.log");
+    WriteLogLine("dropped too");
+    EXPECT_FALSE(kavtest::PathExists(base_ / "never.log"));
+
+    // Closing an aside log forgets its waiting lines; a later resume opens nothing.
+    GetInstallSettings().logDir = base_ / "logs";
+    OpenInstallLog();
+    const std::string file = SetInstallLogAside();
+    WriteLogLine("forgotten");
+    CloseInstallLog();
+    ResumeInstallLog(file);
+    WriteLogLine("dropped as well");
+    EXPECT_TRUE(LinesAre(kavtest::ReadFileBytes(file), {kav::kLogVersionLine, kav::kLogStartLine}));
+}
+
 TEST_F(InstallLogTest, LogThatCannotBeOpenedDropsEveryLine) {
     // The log folder would lie beneath a file, so neither the folder nor the file can be made.
     kavtest::WriteFileBytes(base_ / "plain.txt", "x");

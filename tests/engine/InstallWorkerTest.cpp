@@ -182,6 +182,17 @@ std::vector<std::string> LogMessages(const std::string& logDir) {
 }
 
 
+// The identity of a folder: stays with the folder when it is renamed, differs for a copy.
+unsigned long long FolderIdentity(const std::string& path) {
+    HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    ::GetFileInformationByHandle(h, &info);
+    ::CloseHandle(h);
+    return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
 void RemoveRegistrations() {
     const InstallSettings& s = GetInstallSettings();
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE,
@@ -256,6 +267,7 @@ protected:
         OpenInstallLog();
         if (!client_.ReadRemoteManifest()) return false;
         if (beforeWorker) beforeWorker();
+        stagingIdentity_ = FolderIdentity(s.tempDir);
         manifestMessages_ = recorder_.Messages().size();
         HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &InstallWorker, static_cast<IClient*>(&client_), 0, nullptr));
         EXPECT_NE(thread, nullptr);
@@ -280,6 +292,7 @@ protected:
     std::string bucketRoot_;
     std::vector<std::pair<std::string, std::string>> moved_;
     size_t manifestMessages_ = 0;
+    unsigned long long stagingIdentity_ = 0;
     DWORD workerResult_ = 99;
 };
 
@@ -298,6 +311,8 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutQuant) {
     EXPECT_TRUE(kavtest::PathExists(s.installDir + "\\kavrindel v9.5.exe"));
     EXPECT_TRUE(kavtest::PathExists(s.installDir + "\\uninstall.exe"));
     EXPECT_FALSE(kavtest::PathExists(s.tempDir));
+    // The run's open log does not hold the old folder: the staging folder was renamed into place.
+    EXPECT_EQ(FolderIdentity(s.installDir), stagingIdentity_);
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\base.zip"));
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\summary.ini"));
     const std::string version = s.installDir + "\\update.ini";
@@ -334,8 +349,29 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutQuant) {
     EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u) << log.back();
 }
 
-// The install log lies in the install folder and is open while the old installation is removed,
-// so the removal is never complete and the staged folder is copied over the install folder.
+// The run's log lies in the old install folder; it waits aside while the old folder goes, so the
+// removal is complete, the staged folder is renamed into place and the log goes on in it.
+TEST_F(InstallWorkerRun, ReinstallRemovesTheOldFolderAndRenamesTheNewOne) {
+    MakeOldInstallation();
+    const InstallSettings& s = GetInstallSettings();
+    ASSERT_TRUE(MakeDirectoryPath((s.logDir + "\\").c_str()));
+    kavtest::WriteFileBytes(s.logDir + "\\000000000install.log", "an earlier install's log");
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(workerResult_, 1u);
+    EXPECT_EQ(recorder_.Messages().back().message, WM_INSTALL_DONE);
+    EXPECT_EQ(FolderIdentity(s.installDir), stagingIdentity_);
+    EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\old-only.dat"));
+    EXPECT_FALSE(kavtest::PathExists(s.logDir + "\\000000000install.log")) << "it belonged to the old installation";
+    EXPECT_NE(kavtest::ReadFileBytes(s.installDir + "\\kavrindel v9.5.exe"), "old program");
+    const std::vector<std::string> log = LogMessages(s.logDir);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "Version: IE_9.5.9.1");
+    EXPECT_NE(std::find(log.begin(), log.end(), "复制新版本数据到原目录"), log.end());
+    EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u);
+}
+
+// A file of the old installation held open by another program keeps the old folder from going:
+// the rename fails and the staged folder is copied over the install folder instead.
 TEST_F(InstallWorkerRun, ReinstallCopiesTheNewVersionOverTheOldOne) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
@@ -354,9 +390,14 @@ TEST_F(InstallWorkerRun, ReinstallCopiesTheNewVersionOverTheOldOne) {
     EXPECT_EQ(Profile(s.installDir + "\\config\\kavrindel.Default.pri", "kavrindel", "language"), "2052");
     EXPECT_EQ(Profile(s.installDir + "\\update.ini", "version", "cur"), kFixName);
     EXPECT_FALSE(kavtest::PathExists(s.tempDir)) << "the staging folder is deleted after the copy";
+    EXPECT_NE(FolderIdentity(s.installDir), stagingIdentity_) << "copied, not renamed";
+    EXPECT_TRUE(kavtest::PathExists(s.installDir + "\\old-only.dat")) << "the held file stays";
+    const std::vector<std::string> log = LogMessages(s.logDir);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u) << "the log went on after the copy";
 }
 
-// Without an open log nothing holds the old folder: it goes, and the staging folder is renamed.
+// Without a log the same: the old folder goes, and the staging folder is renamed.
 TEST_F(InstallWorkerRun, FirstInstallWithoutLogRenamesTheStagingFolder) {
     const InstallSettings& s = GetInstallSettings();
     // A file where the log folder would be: the log cannot be opened.
@@ -369,6 +410,7 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutLogRenamesTheStagingFolder) {
     EXPECT_EQ(workerResult_, 1u);
     EXPECT_EQ(recorder_.Messages().back().message, WM_INSTALL_DONE);
     EXPECT_FALSE(kavtest::PathExists(s.tempDir));
+    EXPECT_EQ(FolderIdentity(s.installDir), stagingIdentity_);
     // The old folder went whole (a copy over it would have left the file in place of the log folder).
     EXPECT_FALSE(kavtest::PathExists(s.logDir));
     EXPECT_EQ(notices, 1) << "the log folder's failure was shown once";
