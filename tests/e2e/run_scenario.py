@@ -57,6 +57,9 @@ def install_through(s, shots=False, answer=None):
     time.sleep(0.5)
 
 
+QUANT_NAME = ""  # the Quant package of the release, from --quant
+
+
 def check_installation(s):
     """The folder, the version file, the configuration values, the registry, shortcut and log."""
     for name in (inst.PRODUCT_EXE, "uninstall.exe", "update.ini", "config/kavrindel.Default.pub",
@@ -66,7 +69,7 @@ def check_installation(s):
     update = s.read_ini(os.path.join(s.install_dir, "update.ini"))
     check(update.get("cfgstamp", {}).get("time") == "42", "update.ini cfgstamp: %r" % update)
     check(update.get("version", {}).get("cur") == FIX_NAME, "update.ini version cur: %r" % update)
-    check(update.get("version", {}).get("quant", None) == "", "update.ini version quant: %r" % update)
+    check(update.get("version", {}).get("quant", None) == QUANT_NAME, "update.ini version quant: %r" % update)
     pub = s.read_ini(os.path.join(s.install_dir, "config", "kavrindel.Default.pub"))
     check(pub.get("kavrindel", {}).get("package") == inst.PACKAGE_CODE, "package in .pub: %r" % pub)
     pri = s.read_ini(os.path.join(s.install_dir, "config", "kavrindel.Default.pri"))
@@ -251,7 +254,10 @@ def main():
     p.add_argument("--scenario", required=True, choices=sorted(SCENARIOS))
     p.add_argument("--lang", default="en_US.UTF-8")
     p.add_argument("--shots", default=None)
+    p.add_argument("--quant", default="", help="the Quant package the release names, if any")
     args = p.parse_args()
+    global QUANT_NAME
+    QUANT_NAME = args.quant
     if not os.environ.get("DISPLAY"):
         sys.exit("run_scenario.py needs an X display (run it under xvfb-run)")
     s = inst.Session(args.build_dir, lang=args.lang, shots_dir=args.shots)
