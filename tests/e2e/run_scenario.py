@@ -193,10 +193,13 @@ def scenario_failing_package(s, args):
 def scenario_close_box(s, args):
     # Welcome page: the close box ends the program.
     s.reset_product()
+    os.makedirs(s.temp_dir)
+    open(os.path.join(s.temp_dir, "kept.txt"), "w").write("only a failed install removes the staging folder")
     s.start()
     s.click(inst.CLOSE_BOX)
     check(s.wait_exit() == 0, "exit code after closing the welcome page")
     check(not os.path.exists(s.install_dir), "closing the welcome page installed something")
+    check(os.path.exists(os.path.join(s.temp_dir, "kept.txt")), "closing the welcome page removed the staging folder")
     # Installing: the close box does nothing.
     control("/faults", {"key": PREFIX + "/fix/" + FIX_NAME + ".zip", "count": 1, "delay_ms": 6000})
     s.start()
@@ -219,6 +222,8 @@ def scenario_close_command(s, args):
     code, _ = s.probe("close")
     check(code == 0, "could not post SC_CLOSE")
     check(s.wait_exit(timeout=20) == 0, "exit code after SC_CLOSE during the install")
+    # Not a failed install: the staging folder with what the worker had fetched stays.
+    check(os.path.isdir(s.temp_dir), "SC_CLOSE during the install removed the staging folder")
 
 
 def scenario_dpi(s, args):
