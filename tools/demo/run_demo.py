@@ -107,7 +107,7 @@ def main():
     for line in install_log.splitlines():
         print("    " + line)
     print()
-    wine_run = os.path.relpath(s.wine_run)
+    wine_run = "KAVRINDEL_NO_XVFB=1 " + os.path.relpath(s.wine_run)  # reg needs no display
     print("The uninstall entry:     %s reg query \"%s\"" % (wine_run, inst.UNINSTALL_KEY))
     print("The URL scheme:          %s reg query \"HKCR\\KAvrindel%s\" /s" % (wine_run, inst.PACKAGE_CODE))
     print("The desktop shortcut:    ls -l \"%s\"" % os.path.relpath(s.shortcut))
