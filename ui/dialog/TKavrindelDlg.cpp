@@ -65,6 +65,18 @@ LRESULT TKavrindelDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
             kav::Repaint(hwnd);
             return 0;
         }
+        case WM_LBUTTONDOWN:
+            OnLButtonDown(wParam, lParam);
+            return 0;
+        case WM_LBUTTONUP:
+            OnLButtonUp();
+            return 0;
+        case WM_INSTALL_PROGRESS:
+        case WM_INSTALL_DONE:
+        case WM_INSTALL_FAILED:
+        case WM_INSTALL_STEP:
+            OnWorkerMessage(message, lParam);
+            return 0;
         case WM_MOUSELEAVE:
             // The close box keeps its hover state until the next move.
             buttonHovered = false;

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "cloud/IClient.h"
+#include "system/Handles.h"
 #include "ui/dialog/DialogState.h"
+#include "ui/dialog/InstallEngine.h"
 #include "ui/toolkit/TModalWnd.h"
 #include "ui/toolkit/TProcess.h"
 
@@ -20,6 +22,17 @@ public:
     void CreateControls() override;
     void PlaceWindow() override;
     void DrawContent(TMemDC& dc) override;
+    // Waits 500 ms, ends the modal loop and destroys the window.
+    void Close() override;
+
+    // The left-button press: main button, Browse, Custom link, else a drag of the window.
+    void OnLButtonDown(WPARAM wParam, LPARAM lParam);
+    // The folder choice of the custom-path panel.
+    void BrowseFolder();
+    // The start of an install from the welcome page.
+    void StartInstall();
+    // Whether the install worker that StartInstall started is still running.
+    bool IsWorkerRunning() const;
 
     // The rectangles from the client size; on WM_SIZE.
     void UpdateLayout();
@@ -40,8 +53,14 @@ public:
     bool buttonHovered = false;
     bool browseHovered = false;
     bool customPanelHidden = true;
+    kav::InstallEngine engine;  // the entry point gives the real one
 
 private:
+    void OnLButtonUp();
+    void OnWorkerMessage(UINT message, LPARAM lParam);
+    void ShowFailure(std::int32_t step);
+
+    kav::UniqueHandle workerThread;
     void DrawProgressContent(HDC dc);
 };
 
