@@ -6,26 +6,20 @@ namespace kav::oss {
 
 namespace {
 
-template <typename Function>
-bool Bind(HMODULE module, const char* name, Function& slot) {
-    slot = GetLibraryFunction<Function>(module, name);
-    return slot != nullptr;
-}
-
 WinHttpApi* LoadApi() {
     HMODULE module = LoadSystemLibrary(L"winhttp.dll");
     if (module == nullptr) return nullptr;
     static WinHttpApi api;
-    const bool complete = Bind(module, "WinHttpOpen", api.Open) && Bind(module, "WinHttpCloseHandle", api.CloseHandle) &&
-                          Bind(module, "WinHttpConnect", api.Connect) &&
-                          Bind(module, "WinHttpOpenRequest", api.OpenRequest) &&
-                          Bind(module, "WinHttpAddRequestHeaders", api.AddRequestHeaders) &&
-                          Bind(module, "WinHttpSendRequest", api.SendRequest) &&
-                          Bind(module, "WinHttpReceiveResponse", api.ReceiveResponse) &&
-                          Bind(module, "WinHttpQueryHeaders", api.QueryHeaders) &&
-                          Bind(module, "WinHttpReadData", api.ReadData) &&
-                          Bind(module, "WinHttpSetTimeouts", api.SetTimeouts) &&
-                          Bind(module, "WinHttpSetOption", api.SetOption);
+    const bool complete = BindLibraryFunction(module, "WinHttpOpen", api.Open) && BindLibraryFunction(module, "WinHttpCloseHandle", api.CloseHandle) &&
+                          BindLibraryFunction(module, "WinHttpConnect", api.Connect) &&
+                          BindLibraryFunction(module, "WinHttpOpenRequest", api.OpenRequest) &&
+                          BindLibraryFunction(module, "WinHttpAddRequestHeaders", api.AddRequestHeaders) &&
+                          BindLibraryFunction(module, "WinHttpSendRequest", api.SendRequest) &&
+                          BindLibraryFunction(module, "WinHttpReceiveResponse", api.ReceiveResponse) &&
+                          BindLibraryFunction(module, "WinHttpQueryHeaders", api.QueryHeaders) &&
+                          BindLibraryFunction(module, "WinHttpReadData", api.ReadData) &&
+                          BindLibraryFunction(module, "WinHttpSetTimeouts", api.SetTimeouts) &&
+                          BindLibraryFunction(module, "WinHttpSetOption", api.SetOption);
     return complete ? &api : nullptr;
 }
 

@@ -21,6 +21,13 @@ Function GetLibraryFunction(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
+// Looks the function up into slot; true when it was found.
+template <typename Function>
+bool BindLibraryFunction(HMODULE module, const char* name, Function& slot) {
+    slot = GetLibraryFunction<Function>(module, name);
+    return slot != nullptr;
+}
+
 // Restricts the process's own DLL search to System32 (SetDefaultDllDirectories, looked up at
 // run time). False where the call does not exist; LoadSystemLibrary covers those systems.
 bool RestrictDllSearchToSystem32();

@@ -135,12 +135,7 @@ void TKavrindelDlg::Paint() {
     ::SetBkMode(dc.memDC, TRANSPARENT);
 
     // As the base painting does; the background picture then covers it all.
-    kav::UniqueBrush whiteFill(::CreateSolidBrush(kav::kWhite));
-    kav::UniqueBrush frame(::CreateSolidBrush(kav::kFrameColour));
-    kav::UniqueBrush caption(::CreateSolidBrush(kav::kCaptionColour));
-    ::FillRect(dc.memDC, &client, whiteFill.Get());
-    ::FrameRect(dc.memDC, &client, frame.Get());
-    ::FillRect(dc.memDC, &captionRect, caption.Get());
+    FillFrameAndCaption(dc.memDC, client);
 
     // Loaded for every paint and deleted after it: nothing is cached.
     {

@@ -102,6 +102,15 @@ void TModalWnd::BeginDrag(WPARAM wParam, LPARAM lParam) {
     }
 }
 
+void TModalWnd::FillFrameAndCaption(HDC dc, const RECT& client) const {
+    kav::UniqueBrush whiteFill(::CreateSolidBrush(kav::kWhite));
+    kav::UniqueBrush frame(::CreateSolidBrush(kav::kFrameColour));
+    kav::UniqueBrush caption(::CreateSolidBrush(kav::kCaptionColour));
+    ::FillRect(dc, &client, whiteFill.Get());
+    ::FrameRect(dc, &client, frame.Get());
+    ::FillRect(dc, &captionRect, caption.Get());
+}
+
 void TModalWnd::Paint() {
     TMemDC dc(hwnd);
     RECT client = {};
@@ -109,12 +118,7 @@ void TModalWnd::Paint() {
     kav::ScopedSelectObject selectFont(dc.memDC, Font20);
     ::SetBkMode(dc.memDC, TRANSPARENT);
 
-    kav::UniqueBrush whiteFill(::CreateSolidBrush(kav::kWhite));
-    kav::UniqueBrush frame(::CreateSolidBrush(kav::kFrameColour));
-    kav::UniqueBrush caption(::CreateSolidBrush(kav::kCaptionColour));
-    ::FillRect(dc.memDC, &client, whiteFill.Get());
-    ::FrameRect(dc.memDC, &client, frame.Get());
-    ::FillRect(dc.memDC, &captionRect, caption.Get());
+    FillFrameAndCaption(dc.memDC, client);
 
     if (backgroundBitmap) {
         kav::UniqueMemoryDc pictureDc(::CreateCompatibleDC(dc.memDC));

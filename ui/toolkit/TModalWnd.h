@@ -42,6 +42,9 @@ public:
 protected:
     TModalWnd() = default;
     ~TModalWnd() = default;
+
+    // The start of every paint: white client, one-pixel frame, caption band.
+    void FillFrameAndCaption(HDC dc, const RECT& client) const;
 };
 
 namespace kav {
