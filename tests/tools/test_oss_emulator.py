@@ -95,6 +95,9 @@ class EmulatorCase(unittest.TestCase):
         cls.tmp.cleanup()
 
     def setUp(self):
+        # Reading the log waits for answers still under way (an earlier test's cut or stalled
+        # connection may end a moment later); only then is the log cleared for this test.
+        self.control("GET", "log")
         self.control("POST", "reset")
         self.control("POST", "rate", {"bytes_per_second": 0})
 
