@@ -64,6 +64,14 @@ void TUnzip::Close() {
         archive = nullptr;
     }
     archiveFolder[0] = '\0';
+    ensuredFolders.clear();
+}
+
+bool TUnzip::EnsureFolderChain(const std::string& path) {
+    if (ensuredFolders.count(path) != 0) return true;
+    if (!CreateFolderChain(path.c_str())) return false;
+    ensuredFolders.insert(path);
+    return true;
 }
 
 bool TUnzip::Open(const char* path) {
@@ -80,7 +88,7 @@ bool TUnzip::Open(const char* path) {
 
 bool TUnzip::ExtractAll(const char* destination) {
     if (archive == nullptr || destination == nullptr) return false;
-    if (!CreateFolderChain(destination)) return false;
+    if (!EnsureFolderChain(destination)) return false;
     unz_global_info globalInfo = {};
     if (unzGetGlobalInfo(archive, &globalInfo) != UNZ_OK || globalInfo.number_entry == 0) return false;
     if (unzGoToFirstFile(archive) != UNZ_OK) return false;
@@ -96,7 +104,7 @@ bool TUnzip::ExtractAll(const char* destination) {
 bool TUnzip::ExtractCurrent(const char* destination) {
     if (archive == nullptr) return false;
     const std::string folder = destination != nullptr ? destination : archiveFolder;
-    if (!CreateFolderChain(folder.c_str())) return false;
+    if (!EnsureFolderChain(folder)) return false;
 
     char name[kav::kEntryNameBufferBytes];
     std::memset(name, 0, sizeof name);
@@ -113,10 +121,10 @@ bool TUnzip::ExtractCurrent(const char* destination) {
     if (path.empty()) return false;
     if (!kav::StaysInsideDestination(folder, path, folderEntry)) return false;
 
-    if (folderEntry) return CreateFolderChain(path.c_str());
+    if (folderEntry) return EnsureFolderChain(path);
 
     const std::string parent = kav::ParentOfPath(path);
-    if (parent.empty() || !CreateFolderChain(parent.c_str())) return false;
+    if (parent.empty() || !EnsureFolderChain(parent)) return false;
 
     kav::UniqueHandle file;
     for (;;) {

@@ -2,6 +2,9 @@
 // One zip archive opened with minizip and extracted entry by entry into a folder.
 #include <unzip.h>
 
+#include <string>
+#include <unordered_set>
+
 class TUnzip {
 public:
     TUnzip() = default;
@@ -27,6 +30,11 @@ public:
     void Close();
 
 private:
+    // CreateFolderChain once per folder of the open archive: thousands of entries share a few
+    // folders, and every CreateDirectoryA of an existing folder is a round trip to the file system.
+    bool EnsureFolderChain(const std::string& path);
+
     unzFile archive = nullptr;
     char archiveFolder[261] = {};
+    std::unordered_set<std::string> ensuredFolders;  // folders made or found during this archive
 };
