@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Measures the installer's start-up and install times (see run). Usage: measure.py BUILD MEGABYTES"""
+"""Measures the installer's start-up and install times (see run). Usage: measure.py BUILD"""
 
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -44,7 +45,13 @@ def install_seconds(s):
 
 
 def main():
-    build, megabytes = sys.argv[1], sys.argv[2]
+    build = sys.argv[1]
+    # The reference release's service package in place of the sample one.
+    base_zip = os.path.join(os.environ["KAV_BUCKET_ROOT_UNIX"], "9.5KAvrindelIE", "base.zip")
+    shutil.copyfile(os.environ["KAVRINDEL_BENCH_BASE_ZIP"], base_zip)
+    megabytes = sum(os.path.getsize(os.path.join(folder, name))
+                    for folder, _, names in os.walk(os.path.join(os.environ["KAV_BUCKET_ROOT_UNIX"], "9.5KAvrindelIE"))
+                    for name in names) // 1000000
     s = inst.Session(build, log=lambda text: None)
     s.reset_product()
     s.wine("cmd", "/c", "exit", check=False)  # boots the prefix and the Wine server once

@@ -108,6 +108,9 @@ class Session:
         if os.path.exists(self.shortcut):
             os.remove(self.shortcut)
         self.reg("delete", UNINSTALL_KEY, "/f", check=False)
+        # The display at 100 %, unless a scenario sets another scale itself.
+        self.reg("add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f",
+                 check=False)
 
     # --- the installer process ---------------------------------------------------------------
 

@@ -231,8 +231,8 @@ def scenario_dpi(s, args):
     expected = {96: "0", 144: "0", 192: "1"}
     try:
         for dpi, flag in expected.items():
-            s.reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
             s.reset_product()
+            s.reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
             s.start()
             install_through(s)
             record, awaredpi = open_program(s)
