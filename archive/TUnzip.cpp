@@ -23,17 +23,14 @@ kav::UniqueHandle CreateTargetFile(const std::string& path) {
 }
 
 // Gives the file the entry's MS-DOS date and time, read as local time, as creation and last-write
-// time; the last-access time stays. Failures leave the times as the file system set them.
-void ApplyEntryTime(const std::string& path, unsigned long dosDate) {
-    const kav::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                               OPEN_EXISTING, 0, nullptr));
-    if (!file) return;
-    FILETIME creation, access, write;
-    if (!::GetFileTime(file.Get(), &creation, &access, &write)) return;
+// time; the last-access time stays as it is. Set on the handle that wrote the data, before it is
+// closed (a second open per file would cost a file-system round trip for every entry). Failures
+// leave the times as the file system set them.
+void ApplyEntryTime(HANDLE file, unsigned long dosDate) {
     FILETIME local, utc;
     if (!::DosDateTimeToFileTime(HIWORD(dosDate), LOWORD(dosDate), &local)) return;
     if (!::LocalFileTimeToFileTime(&local, &utc)) return;
-    ::SetFileTime(file.Get(), &utc, &access, &utc);
+    ::SetFileTime(file, &utc, nullptr, &utc);
 }
 
 // Copies the open entry's data into file. 0 when all of it arrived intact; a negative minizip
@@ -140,10 +137,9 @@ bool TUnzip::ExtractCurrent(const char* destination) {
     if (info.compression_method != kStoredMethod && info.compression_method != kDeflatedMethod) return false;
     if (unzOpenCurrentFile(archive) != UNZ_OK) return false;
     const int copied = CopyEntryData(archive, file.Get());
-    file.Reset();
     const int closed = unzCloseCurrentFile(archive);
-    if (copied != 0 || closed != UNZ_OK) return false;
+    if (copied != 0 || closed != UNZ_OK) return false;  // the written file stays as it is
 
-    ApplyEntryTime(path, info.dosDate);
+    ApplyEntryTime(file.Get(), info.dosDate);
     return true;
 }
