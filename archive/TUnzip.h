@@ -4,6 +4,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 class TUnzip {
 public:
@@ -37,4 +38,5 @@ private:
     unzFile archive = nullptr;
     char archiveFolder[261] = {};
     std::unordered_set<std::string> ensuredFolders;  // folders made or found during this archive
+    std::vector<char> writeRun;                       // an entry's data gathered between writes
 };

@@ -145,6 +145,15 @@ def main(out):
         {"name": b"zero.txt", "data": b"", "method": 8},
     ])
 
+    # Sizes around the 2 KiB pieces the data are read in and the 64 KiB runs they are written in,
+    # each stored and deflated; byte j of a file of n bytes is (j * 31 + n) % 251.
+    edges = []
+    for size in (1, 2047, 2048, 2049, 63488, 65535, 65536, 65537, 4 * 65536 + 2048 + 3):
+        data = bytes((j * 31 + size) % 251 for j in range(size))
+        for method, tag in ((0, "stored"), (8, "deflated")):
+            edges.append({"name": b"%s-%d.bin" % (tag.encode(), size), "data": data, "method": method})
+    raw_zip(os.path.join(out, "run-edges.zip"), edges)
+
     # Data whose CRC does not match the catalogue (local header and catalogue agree on the wrong one).
     for method, tag in ((0, "stored"), (8, "deflated")):
         data = text_lines(rng, 50)
