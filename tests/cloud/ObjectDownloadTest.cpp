@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BucketClientTest.h"
 #include "BucketSupport.h"
 #include "TestSupport.h"
 #include "app/InstallSettings.h"
@@ -19,32 +20,8 @@ namespace {
 constexpr char kBaseKey[] = "9.5KAvrindelIE/base.zip";
 constexpr char kConfigKey[] = "9.5KAvrindelIE/config.zip";
 
-class ObjectDownload : public testing::Test {
+class ObjectDownload : public kavtest::BucketClientTest {
 protected:
-    static void SetUpTestSuite() { kav::oss::InitializeSdk(); }
-
-    void SetUp() override {
-        account_ = kavtest::CurrentBucket();
-        ASSERT_FALSE(account_.endpoint.empty()) << "run through the bucket runner";
-        ASSERT_TRUE(kavtest::ResetBucket());
-        InstallSettings& settings = GetInstallSettings();
-        settings.packageCode = "201805";
-        settings.tempDir = staging_.Path();
-        client_.objectPrefix = kObjectPrefix;
-        client_.InitCloudAccount();
-        // The account of this run's bucket (its port is chosen per run).
-        UseClient(account_.endpoint, account_.keySecret, kav::oss::ClientConfiguration());
-    }
-
-    void TearDown() override { delete client_.ossClient; }
-
-    void UseClient(const std::string& endpoint, const std::string& secret,
-                   const kav::oss::ClientConfiguration& configuration) {
-        delete client_.ossClient;
-        client_.endpoint = endpoint;
-        client_.ossClient = new kav::oss::OssClient(endpoint, account_.keyId, secret, configuration);
-    }
-
     // The last progress value posted since the last call; -1 when none was posted.
     int LastProgress() {
         const std::vector<int> values = TakeProgress();
@@ -57,13 +34,6 @@ protected:
         recorder_.Clear();
         return values;
     }
-
-    kavtest::BucketAccount account_;
-    kavtest::TempFolder staging_{"kavstage"};
-    kavtest::TempFolder logFolder_{"kavlog"};
-    kavtest::CapturedInstallLog log_{logFolder_.Path()};
-    kavtest::MessageRecorder recorder_;
-    IClient client_;
 };
 
 // Each download's progress stays within its slice, never falls, and ends at the slice's end.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BucketClientTest.h"
 #include "BucketSupport.h"
 #include "TestSupport.h"
 #include "app/InstallSettings.h"
@@ -17,32 +18,7 @@ namespace {
 
 constexpr char kManifestKey[] = "9.5KAvrindelIE/summary.ini";
 
-class RemoteManifest : public testing::Test {
-protected:
-    static void SetUpTestSuite() { kav::oss::InitializeSdk(); }
-
-    void SetUp() override {
-        account_ = kavtest::CurrentBucket();
-        ASSERT_FALSE(account_.endpoint.empty()) << "run through the bucket runner";
-        ASSERT_TRUE(kavtest::ResetBucket());
-        InstallSettings& settings = GetInstallSettings();
-        settings.packageCode = "201805";
-        settings.tempDir = staging_.Path();
-        client_.objectPrefix = kObjectPrefix;
-        client_.InitCloudAccount();
-        client_.ossClient = new kav::oss::OssClient(account_.endpoint, account_.keyId, account_.keySecret,
-                                                    kav::oss::ClientConfiguration());
-    }
-
-    void TearDown() override { delete client_.ossClient; }
-
-    kavtest::BucketAccount account_;
-    kavtest::TempFolder staging_{"kavstage"};
-    kavtest::TempFolder logFolder_{"kavlog"};
-    kavtest::CapturedInstallLog log_{logFolder_.Path()};
-    kavtest::MessageRecorder recorder_;
-    IClient client_;
-};
+using RemoteManifest = kavtest::BucketClientTest;
 
 struct ManifestCase {
     const char* name;
