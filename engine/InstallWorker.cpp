@@ -243,7 +243,7 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
 
     ::Sleep(kStepPauseMs);
     WriteLogLine(kLineMoveNew);
-    const bool copied = std::rename(temp.c_str(), installDir.c_str()) != 0;
+    const bool copied = !PlaceStagedFolder(temp, installDir);
     if (copied) {
         // The staged folder cannot take the old one's place by a rename (another volume, or a file
         // in it is open). A copy into the empty place would leave a partial installation that the

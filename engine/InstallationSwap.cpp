@@ -14,7 +14,7 @@ constexpr DWORD kRenameFlags = 0;
 
 bool AlwaysGoOn(SwapStage) { return true; }
 
-FolderMoveFunction g_moveAside = &RenameFolder;
+FolderMoveFunction g_swapMove = &RenameFolder;
 SwapStageHook g_stageHook = &AlwaysGoOn;
 
 }  // namespace
@@ -25,9 +25,9 @@ std::string DiscardFolderFor(const std::string& installDir) { return installDir 
 
 bool RenameFolder(const char* from, const char* to) { return ::MoveFileExA(from, to, kRenameFlags) != FALSE; }
 
-FolderMoveFunction SetMoveAsideFunction(FolderMoveFunction function) {
-    const FolderMoveFunction previous = g_moveAside;
-    g_moveAside = function != nullptr ? function : &RenameFolder;
+FolderMoveFunction SetSwapMoveFunction(FolderMoveFunction function) {
+    const FolderMoveFunction previous = g_swapMove;
+    g_swapMove = function != nullptr ? function : &RenameFolder;
     return previous;
 }
 
@@ -35,8 +35,12 @@ bool PathPresent(const std::string& path) { return ::GetFileAttributesA(path.c_s
 
 MoveAsideResult MoveInstallationAside(const std::string& installDir) {
     if (!PathPresent(installDir)) return MoveAsideResult::NothingToMove;
-    return g_moveAside(installDir.c_str(), MovedAsideFolderFor(installDir).c_str()) ? MoveAsideResult::MovedAside
+    return g_swapMove(installDir.c_str(), MovedAsideFolderFor(installDir).c_str()) ? MoveAsideResult::MovedAside
                                                                                      : MoveAsideResult::Refused;
+}
+
+bool PlaceStagedFolder(const std::string& stagedDir, const std::string& installDir) {
+    return g_swapMove(stagedDir.c_str(), installDir.c_str());
 }
 
 bool PutMovedAsideBack(const std::string& installDir) {

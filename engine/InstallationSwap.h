@@ -17,11 +17,12 @@ std::string MovedAsideFolderFor(const std::string& installDir);
 std::string DiscardFolderFor(const std::string& installDir);
 
 // Renames a folder to a new name on the same volume; true when it was renamed. Windows refuses
-// while a program holds a file in the folder open, Wine may not: tests replace the move aside
-// through SetMoveAsideFunction to see the refusal.
+// while a program holds a file in the folder open, or when the new name lies on another volume;
+// Wine may allow the first. The swap's two renames (the install folder aside, the staged folder
+// into place) go through a replaceable function, so tests can see either refused.
 using FolderMoveFunction = bool (*)(const char* from, const char* to);
 bool RenameFolder(const char* from, const char* to);
-FolderMoveFunction SetMoveAsideFunction(FolderMoveFunction function);
+FolderMoveFunction SetSwapMoveFunction(FolderMoveFunction function);
 
 enum class MoveAsideResult {
     NothingToMove,  // no install folder: a first install
@@ -29,8 +30,11 @@ enum class MoveAsideResult {
     Refused,        // the folder stays where it was (a file in it is open, or the name is taken)
 };
 
-// Renames installDir to its moved-aside name through the move-aside function.
+// Renames installDir to its moved-aside name through the swap's move function.
 MoveAsideResult MoveInstallationAside(const std::string& installDir);
+
+// Renames the staged folder to installDir through the swap's move function.
+bool PlaceStagedFolder(const std::string& stagedDir, const std::string& installDir);
 
 // Renames the moved-aside folder back to installDir; false when it could not.
 bool PutMovedAsideBack(const std::string& installDir);

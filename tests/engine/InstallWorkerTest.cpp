@@ -5,10 +5,12 @@
 #include <process.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -20,6 +22,7 @@
 #include "engine/InstallRecovery.h"
 #include "engine/InstallWorker.h"
 #include "engine/InstallationSwap.h"
+#include "engine/MovedAsideRemoval.h"
 #include "engine/WorkerMessages.h"
 #include "system/Folders.h"
 #include "system/ProductPaths.h"
@@ -176,16 +179,23 @@ void RemoveRegistrations() {
     ::DeleteFileA(kav::DesktopShortcutPath().c_str());
 }
 
-// Windows refuses to rename a folder while a program holds a file in it open; Wine allows it. While
-// this lives, the move aside refuses as Windows would.
-class RefusedMoveAside {
+// Windows refuses to rename a folder while a program holds a file in it open, and a rename to
+// another volume; Wine allows the first, and the test folders share one volume. While this lives,
+// the swap's renames of the folders named are refused as Windows would refuse them.
+class RefusedRename {
 public:
-    RefusedMoveAside() : previous_(kav::SetMoveAsideFunction([](const char*, const char*) { return false; })) {}
-    ~RefusedMoveAside() { kav::SetMoveAsideFunction(previous_); }
-    RefusedMoveAside(const RefusedMoveAside&) = delete;
-    RefusedMoveAside& operator=(const RefusedMoveAside&) = delete;
+    explicit RefusedRename(std::string from) : previous_(kav::SetSwapMoveFunction(&Move)) { Refused() = std::move(from); }
+    ~RefusedRename() { kav::SetSwapMoveFunction(previous_); }
+    RefusedRename(const RefusedRename&) = delete;
+    RefusedRename& operator=(const RefusedRename&) = delete;
 
 private:
+    static std::string& Refused() {
+        static std::string from;
+        return from;
+    }
+    static bool Move(const char* from, const char* to) { return from != Refused() && kav::RenameFolder(from, to); }
+
     kav::FolderMoveFunction previous_;
 };
 
@@ -354,6 +364,14 @@ TEST_F(InstallWorkerRun, ReinstallMovesTheOldFolderAsideAndRenamesTheNewOne) {
     EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
     EXPECT_FALSE(kavtest::PathExists(kav::DiscardFolderFor(s.installDir)));
     EXPECT_EQ(Profile(s.installDir + "\\config\\kavrindel.Default.pri", "kavrindel", "language"), "2052");
+    // The program's exit waits for the deletion; it must not wait once the worker is done.
+    static std::atomic<bool> waited{false};
+    std::thread([] {
+        kav::WaitForMovedAsideRemoval();
+        waited = true;
+    }).detach();
+    for (int i = 0; i < 100 && !waited; ++i) ::Sleep(50);
+    EXPECT_TRUE(waited) << "the exit would wait for ever";
     EXPECT_NE(kavtest::ReadFileBytes(s.installDir + "\\kavrindel v9.5.exe"), "old program");
     const std::vector<std::string> log = LogMessages(s.logDir);
     ASSERT_GE(log.size(), 3u);
@@ -368,7 +386,7 @@ TEST_F(InstallWorkerRun, ReinstallMovesTheOldFolderAsideAndRenamesTheNewOne) {
 TEST_F(InstallWorkerRun, ReinstallCopiesTheNewVersionOverTheOldOne) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
-    RefusedMoveAside refused;
+    RefusedRename refused(s.installDir);
     // A file of the old installation that the new release does not contain, held open without
     // delete sharing, as another program would.
     HANDLE held = ::CreateFileA((s.installDir + "\\old-only.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -417,7 +435,7 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutLogRenamesTheStagingFolder) {
 TEST_F(InstallWorkerRun, CopyBackFailureEndsTheRunWithCodeEleven) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
-    RefusedMoveAside refused;
+    RefusedRename refused(s.installDir);
     HANDLE held = ::CreateFileA((s.installDir + "\\kavrindel v9.5.exe").c_str(), GENERIC_READ, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -443,11 +461,44 @@ TEST_F(InstallWorkerRun, CopyBackFailureEndsTheRunWithCodeEleven) {
     if (key != nullptr) ::RegCloseKey(key);
 }
 
+// The staged folder cannot be renamed into place (the chosen install folder lies on another volume):
+// the old installation returns to its place before the copy, so that no moment leaves a partial
+// copy in the place beside a moved-aside folder, which the next start would take for the new one.
+bool g_asideDuringCopy = true;
+bool NoteMovedAside(kav::SwapStage stage) {
+    if (stage == kav::SwapStage::NewInPlace) {
+        g_asideDuringCopy = kavtest::PathExists(kav::MovedAsideFolderFor(GetInstallSettings().installDir));
+    }
+    return true;
+}
+
+TEST_F(InstallWorkerRun, StagedFolderThatCannotBeRenamedIsCopiedOverTheOldOne) {
+    MakeOldInstallation();
+    const InstallSettings& s = GetInstallSettings();
+    RefusedRename refused(s.tempDir);
+    kav::SetSwapStageHook(&NoteMovedAside);
+    const bool ran = Run();
+    kav::SetSwapStageHook(nullptr);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(workerResult_, 1u);
+    EXPECT_EQ(recorder_.ClosingValues(), (std::vector<LPARAM>{75, 79, 80}));
+    EXPECT_FALSE(g_asideDuringCopy);
+    EXPECT_NE(FolderIdentity(s.installDir), stagingIdentity_) << "copied, not renamed";
+    EXPECT_NE(kavtest::ReadFileBytes(s.installDir + "\\kavrindel v9.5.exe"), "old program");
+    EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\old-only.dat"));
+    EXPECT_EQ(Profile(s.installDir + "\\config\\kavrindel.Default.pri", "kavrindel", "language"), "2052");
+    EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(s.tempDir));
+    const std::vector<std::string> log = LogMessages(s.logDir);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u) << "the log went on after the copy";
+}
+
 // A folder that cannot be moved aside but can be removed: the removal, then the rename.
 TEST_F(InstallWorkerRun, RefusedMoveAsideFallsBackToRemovalAndRename) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
-    RefusedMoveAside refused;
+    RefusedRename refused(s.installDir);
     ASSERT_TRUE(Run());
     EXPECT_EQ(workerResult_, 1u);
     EXPECT_EQ(recorder_.ClosingValues(), (std::vector<LPARAM>{75, 79, 80}));
