@@ -255,6 +255,12 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
         }
         const std::optional<std::string> command = CopyBackCommandLine(temp, installDir);
         if (!command || !RunCopyBack(*command) || !StagedFilesInPlace(temp, installDir)) {
+            // An old installation still aside (it could not be put back before the copy) takes the
+            // place of the partial copy again.
+            if (aside == MoveAsideResult::MovedAside) {
+                DeleteDirectoryTree(installDir.c_str());
+                PutMovedAsideBack(installDir);
+            }
             log.Resume();
             return Fail(kLineCopyBackFailed, StepFilesOccupied);
         }
