@@ -4,11 +4,14 @@
 #   KAVRINDEL_SIGNING_PFX             the PKCS#12 file with the certificate, its chain and its key
 #   KAVRINDEL_SIGNING_PASSWORD_FILE   a file whose first line is the PFX's password
 #   KAVRINDEL_SIGNING_TIMESTAMP_URL   an RFC 3161 time-stamp server (optional)
+#   KAVRINDEL_SIGNING_ROOTS           root certificates (PEM) that the build tests check the signature
+#                                     against (optional; without it, the roots this machine trusts)
 # Without a PFX the build makes a test root CA and a code-signing certificate under it, once per
 # build folder (signing/ in it), and signs with those, so that every build runs a signed installer.
 set(KAVRINDEL_SIGNING_PFX "" CACHE FILEPATH "PKCS#12 file of the vendor's code-signing certificate (empty: a test certificate of the build folder)")
 set(KAVRINDEL_SIGNING_PASSWORD_FILE "" CACHE FILEPATH "File that holds the password of KAVRINDEL_SIGNING_PFX")
 set(KAVRINDEL_SIGNING_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server for the signature (empty: none)")
+set(KAVRINDEL_SIGNING_ROOTS "" CACHE FILEPATH "Root certificates (PEM) that the tests check a vendor's signature against (empty: the machine's)")
 
 find_program(KAVRINDEL_OSSLSIGNCODE osslsigncode REQUIRED)
 find_program(KAVRINDEL_OPENSSL openssl REQUIRED)

@@ -28,9 +28,11 @@ def signer_subject(verify_output):
 
 
 def pfx_subject(openssl, pfx, password_file):
-    """The subject of the certificate with the key in a PKCS#12 file, in osslsigncode's notation."""
+    """The subject of the certificate with the key in a PKCS#12 file, in osslsigncode's notation.
+    Without a password file the PFX has an empty password."""
+    password = f"file:{password_file}" if password_file else "pass:"
     certificate = subprocess.run(
-        [openssl, "pkcs12", "-in", pfx, "-passin", f"file:{password_file}", "-nokeys", "-clcerts"],
+        [openssl, "pkcs12", "-in", pfx, "-passin", password, "-nokeys", "-clcerts"],
         check=True, capture_output=True, text=True).stdout
     subject = subprocess.run([openssl, "x509", "-noout", "-subject", "-nameopt", "compat"], input=certificate,
                              check=True, capture_output=True, text=True).stdout
