@@ -114,6 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cuts, ResumedDownload,
     testing::Values(
         ResumeCase{"cutAt60Percent", {"\"truncate_after\": PART"}, {200, 206}, false, false},
+        ResumeCase{"cutAfterOneByte", {"\"truncate_after\": 1"}, {200, 206}, false, false},
+        ResumeCase{"cutAtABlockBoundary", {"\"truncate_after\": 262144"}, {200, 206}, false, false},
+        // Nothing of the body arrived: there is nothing to resume, the next request asks for all.
+        ResumeCase{"cutBeforeTheBody", {"\"truncate_after\": 0"}, {200, 200}, false, false},
         // The second cut falls in the resumed part, 1000 bytes after its start.
         ResumeCase{"cutTwice", {"\"truncate_after\": PART", "\"truncate_after\": 1000"}, {200, 206, 206}, false, false},
         // The object changes after the cut: If-Match fails, the file starts over with the new version.
