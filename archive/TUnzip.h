@@ -3,8 +3,8 @@
 #include <unzip.h>
 
 #include <string>
-#include <unordered_set>
-#include <vector>
+
+#include "archive/EntryWriter.h"
 
 class TUnzip {
 public:
@@ -31,12 +31,11 @@ public:
     void Close();
 
 private:
-    // CreateFolderChain once per folder of the open archive: thousands of entries share a few
-    // folders, and every CreateDirectoryA of an existing folder is a round trip to the file system.
-    bool EnsureFolderChain(const std::string& path);
+    // Extracts the current entry (and with wholeArchive every one after it) into folder: a thread
+    // reads and inflates ahead while this thread writes what it has read, in catalogue order.
+    bool Extract(const std::string& folder, bool wholeArchive);
 
     unzFile archive = nullptr;
     char archiveFolder[261] = {};
-    std::unordered_set<std::string> ensuredFolders;  // folders made or found during this archive
-    std::vector<char> writeRun;                       // an entry's data gathered between writes
+    kav::EntryWriter writer;  // keeps the folders made or found during this archive
 };

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ArchiveTestSupport.h"
@@ -76,18 +78,34 @@ TEST(Unzip, StoredAndDeflatedEntriesGiveTheSameBytes) {
     EXPECT_EQ(ReadFileBytes(box.destination + "\\zero.txt"), "");
 }
 
+// run-edges.zip: for each size, a stored and a deflated entry of that many bytes, in this order;
+// byte j of an entry of n bytes is (j * 31 + n) % 251.
+constexpr size_t kEdgeSizes[] = {1, 2047, 2048, 2049, 63488, 65535, 65536, 65537, 4 * 65536 + 2048 + 3};
+
+std::string EdgeBytes(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t j = 0; j < size; ++j) bytes[j] = static_cast<char>((j * 31 + size) % 251);
+    return bytes;
+}
+
+// run-edges.zip's entry names with their sizes, in catalogue order.
+std::vector<std::pair<std::string, size_t>> EdgeEntries() {
+    std::vector<std::pair<std::string, size_t>> entries;
+    for (const size_t size : kEdgeSizes) {
+        for (const char* method : {"stored", "deflated"}) {
+            entries.emplace_back(std::string(method) + "-" + std::to_string(size) + ".bin", size);
+        }
+    }
+    return entries;
+}
+
 TEST(Unzip, EntriesOfEverySizeArriveWhole) {
     // Sizes on both sides of the read pieces and of the write runs: a run written twice, cut
     // short or left unwritten at the end of an entry changes the file.
     Sandbox box;
     ASSERT_TRUE(UnzipToFolder(Fixture("run-edges.zip").c_str(), box.destination.c_str()));
-    for (const size_t size : {1u, 2047u, 2048u, 2049u, 63488u, 65535u, 65536u, 65537u, 4u * 65536u + 2048u + 3u}) {
-        std::string expected(size, '\0');
-        for (size_t j = 0; j < size; ++j) expected[j] = static_cast<char>((j * 31 + size) % 251);
-        for (const char* method : {"stored", "deflated"}) {
-            const std::string name = std::string(method) + "-" + std::to_string(size) + ".bin";
-            EXPECT_EQ(ReadFileBytes(box.destination + "\\" + name), expected) << name;
-        }
+    for (const auto& [name, size] : EdgeEntries()) {
+        EXPECT_EQ(ReadFileBytes(box.destination + "\\" + name), EdgeBytes(size)) << name;
     }
 }
 
@@ -308,6 +326,105 @@ TEST(Unzip, RetryAsksAgainUntilTheFileCanBeCreated) {
     EXPECT_EQ(prompt.Script().texts.size(), 2u);
     EXPECT_EQ(ReadFileBytes(target), "inside a\r\n");
 }
+
+// The destination's files and their bytes at the moment the prompt came up.
+std::string g_promptDestination;
+std::vector<std::pair<std::string, std::string>> g_filesAtPrompt;
+
+void RecordFilesAtPrompt(int) {
+    g_filesAtPrompt.clear();
+    for (const std::string& path : ListTree(g_promptDestination)) {
+        g_filesAtPrompt.emplace_back(path, ReadFileBytes(g_promptDestination + "\\" + path));
+    }
+}
+
+class PromptInTheMiddleOfAnArchive : public ::testing::TestWithParam<int> {};
+
+// The archive is read and inflated ahead of the writing: what was read of the entries after the
+// blocked one must not reach the disk before the answer (nor at all after Abort), and the skipped
+// entry's data must not land in another entry's file.
+TEST_P(PromptInTheMiddleOfAnArchive, EarlierEntriesAreWholeAndLaterOnesWaitForTheAnswer) {
+    const int answer = GetParam();
+    const std::string blocked = "deflated-65537.bin";  // two records of data, two large entries after it
+    Sandbox box;
+    ASSERT_TRUE(CreateFolderChain(box.destination.c_str()));
+    const std::string target = box.destination + "\\" + blocked;
+    kavtest::WriteFileBytes(target, "old content");
+    kav::UniqueHandle holder(::CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+
+    std::vector<std::pair<std::string, std::string>> expectedAtPrompt;
+    bool afterBlocked = false;
+    std::vector<std::pair<std::string, size_t>> later;
+    for (const auto& [name, size] : EdgeEntries()) {
+        if (name == blocked) {
+            expectedAtPrompt.emplace_back(name, "");  // held without sharing: it cannot be read then
+            afterBlocked = true;
+        } else if (afterBlocked) {
+            later.emplace_back(name, size);
+        } else {
+            expectedAtPrompt.emplace_back(name, EdgeBytes(size));
+        }
+    }
+    ASSERT_EQ(later.size(), 2u);
+    std::sort(expectedAtPrompt.begin(), expectedAtPrompt.end());
+
+    g_promptDestination = box.destination;
+    g_filesAtPrompt.clear();
+    kavtest::ScopedPromptScript prompt({answer});
+    prompt.Script().onPrompt = &RecordFilesAtPrompt;
+    EXPECT_EQ(UnzipToFolder(Fixture("run-edges.zip").c_str(), box.destination.c_str()), answer == IDIGNORE);
+    holder.Reset();
+
+    ASSERT_EQ(prompt.Script().texts.size(), 1u);
+    EXPECT_NE(prompt.Script().texts[0].find("\"" + blocked + "\""), std::string::npos);
+    ASSERT_EQ(g_filesAtPrompt.size(), expectedAtPrompt.size());
+    for (size_t i = 0; i < expectedAtPrompt.size(); ++i) {
+        EXPECT_EQ(g_filesAtPrompt[i].first, expectedAtPrompt[i].first);
+        EXPECT_TRUE(g_filesAtPrompt[i].second == expectedAtPrompt[i].second)
+            << expectedAtPrompt[i].first << ": " << g_filesAtPrompt[i].second.size() << " bytes at the prompt";
+    }
+    EXPECT_EQ(ReadFileBytes(target), "old content");
+    for (const auto& [name, size] : later) {
+        if (answer == IDIGNORE) {
+            EXPECT_EQ(ReadFileBytes(box.destination + "\\" + name), EdgeBytes(size)) << name;
+        } else {
+            EXPECT_FALSE(kavtest::PathExists(box.destination + "\\" + name)) << name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, PromptInTheMiddleOfAnArchive, ::testing::Values(IDIGNORE, IDABORT));
+
+struct DamagedSkipCase {
+    const char* archive;
+    const char* blocked;  // the damaged entry, whose file is held open
+    Tree extracted;       // the destination afterwards
+};
+
+class IgnoredDamagedEntry : public ::testing::TestWithParam<DamagedSkipCase> {};
+
+// Data that fail to inflate or to match their CRC fail the extraction only when they were to be
+// written: an entry the user skipped is skipped with its data, and the rest is extracted.
+TEST_P(IgnoredDamagedEntry, DoesNotFailTheExtraction) {
+    Sandbox box;
+    ASSERT_TRUE(CreateFolderChain(box.destination.c_str()));
+    const std::string target = box.destination + "\\" + GetParam().blocked;
+    kavtest::WriteFileBytes(target, "old content");
+    kav::UniqueHandle holder(::CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    kavtest::ScopedPromptScript prompt({IDIGNORE});
+    EXPECT_TRUE(UnzipToFolder(Fixture(GetParam().archive).c_str(), box.destination.c_str()));
+    holder.Reset();
+    EXPECT_EQ(prompt.Script().texts.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(target), "old content");
+    EXPECT_EQ(ListTree(box.destination), GetParam().extracted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, IgnoredDamagedEntry,
+                         ::testing::Values(DamagedSkipCase{"badcrc-stored.zip", "bad.txt", {"after.txt", "bad.txt", "ok.txt"}},
+                                           DamagedSkipCase{"badcrc-deflated.zip", "bad.txt", {"after.txt", "bad.txt", "ok.txt"}},
+                                           DamagedSkipCase{"method12.zip", "packed.bin", {"packed.bin"}}));
 
 ULONGLONG Ticks(const FILETIME& t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 

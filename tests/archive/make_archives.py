@@ -154,6 +154,16 @@ def main(out):
             edges.append({"name": b"%s-%d.bin" % (tag.encode(), size), "data": data, "method": method})
     raw_zip(os.path.join(out, "run-edges.zip"), edges)
 
+    # An entry larger than the file-size limit the write-failure test runs under, between two small
+    # ones; byte j is j % 251.
+    big = (bytes(range(251)) * ((9 << 20) // 251 + 1))[:9 << 20]
+    raw_zip(os.path.join(out, "write-limit.zip"), [
+        {"name": b"before.txt", "data": b"before\n", "method": 8},
+        {"name": b"huge.bin", "data": big, "method": 8},
+        {"name": b"after/", "attr": 0x10},
+        {"name": b"after/after.txt", "data": b"after\n", "method": 8},
+    ])
+
     # Data whose CRC does not match the catalogue (local header and catalogue agree on the wrong one).
     for method, tag in ((0, "stored"), (8, "deflated")):
         data = text_lines(rng, 50)
