@@ -19,11 +19,19 @@ function(kavrindel_release_key_bytes pem openssl out_bytes)
   string(RANDOM LENGTH 8 tag)
   set(der "${CMAKE_CURRENT_BINARY_DIR}/${name}.${tag}.der")
   execute_process(
-    COMMAND "${openssl}" pkey -pubin -in "${pem}" -outform DER -ec_conv_form uncompressed -out "${der}"
+    COMMAND "${openssl}" pkey -pubin -in "${pem}" -outform DER -out "${der}"
     RESULT_VARIABLE result ERROR_VARIABLE error OUTPUT_QUIET)
   if(NOT result EQUAL 0)
     file(REMOVE "${der}")
     message(FATAL_ERROR "KAVRINDEL_RELEASE_PUBLIC_KEY: openssl cannot read ${pem} as a public key: ${error}")
+  endif()
+  # Only an elliptic-curve key has a point form; the point is wanted uncompressed.
+  execute_process(
+    COMMAND "${openssl}" pkey -pubin -in "${pem}" -outform DER -ec_conv_form uncompressed -out "${der}"
+    RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+  if(NOT result EQUAL 0)
+    file(REMOVE "${der}")
+    message(FATAL_ERROR "not an ECDSA P-256 key (KAVRINDEL_RELEASE_PUBLIC_KEY): ${pem}")
   endif()
   file(READ "${der}" hex HEX)
   file(REMOVE "${der}")
@@ -36,8 +44,8 @@ function(kavrindel_release_key_bytes pem openssl out_bytes)
     string(SUBSTRING "${hex}" 0 ${prefix_length} prefix)
   endif()
   if(NOT hex_length EQUAL expected_length OR NOT prefix STREQUAL _KAVRINDEL_P256_SPKI_PREFIX)
-    message(FATAL_ERROR "KAVRINDEL_RELEASE_PUBLIC_KEY: ${pem} is not an ECDSA key on the P-256 curve "
-                        "(prime256v1); release keys are made by tools/release-signing/make_key_pair.py")
+    message(FATAL_ERROR "not an ECDSA P-256 key (KAVRINDEL_RELEASE_PUBLIC_KEY): ${pem}; release keys are "
+                        "made by tools/release-signing/make_key_pair.py")
   endif()
   string(SUBSTRING "${hex}" ${prefix_length} 128 point)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${point}")
