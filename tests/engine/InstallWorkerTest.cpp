@@ -327,6 +327,7 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutQuant) {
     EXPECT_EQ(FolderIdentity(s.installDir), stagingIdentity_);
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\base.zip"));
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\summary.ini"));
+    EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\summary.ini.sig")) << "cleaned with the manifest";
     const std::string version = s.installDir + "\\update.ini";
     EXPECT_EQ(Profile(version, "cfgstamp", "time"), std::to_string(client_.cfgTime));
     EXPECT_EQ(Profile(version, "version", "cur"), kFixName);
