@@ -3,7 +3,7 @@
 # that verifies nothing. By default the test key of the local bucket under tools/ is used.
 set(KAVRINDEL_TEST_RELEASE_PUBLIC_KEY "${CMAKE_SOURCE_DIR}/tools/release-signing/test-key/public-key.pem")
 set(KAVRINDEL_RELEASE_PUBLIC_KEY "${KAVRINDEL_TEST_RELEASE_PUBLIC_KEY}" CACHE STRING
-    "PEM file with the vendor's ECDSA P-256 release public key, or none to build without release verification")
+    "PEM file with the vendor's ECDSA P-256 release public key (relative: below the source folder), or none")
 
 include(KavrindelReleaseKeyCheck)
 
@@ -17,16 +17,18 @@ function(kavrindel_generate_release_key_header output)
     set(KAV_RELEASE_KEY_BYTES_C "0")
   else()
     find_program(KAVRINDEL_OPENSSL NAMES openssl REQUIRED)
-    kavrindel_release_key_bytes("${KAVRINDEL_RELEASE_PUBLIC_KEY}" "${KAVRINDEL_OPENSSL}" bytes)
+    # A relative path names a file below the source folder.
+    get_filename_component(pem "${KAVRINDEL_RELEASE_PUBLIC_KEY}" ABSOLUTE BASE_DIR "${CMAKE_SOURCE_DIR}")
+    kavrindel_release_key_bytes("${pem}" "${KAVRINDEL_OPENSSL}" bytes)
     if(KAVRINDEL_RELEASE_PUBLIC_KEY STREQUAL KAVRINDEL_TEST_RELEASE_PUBLIC_KEY)
       message(STATUS "Release verification with the local bucket's test key (tools/release-signing/test-key)")
     else()
-      message(STATUS "Release verification with ${KAVRINDEL_RELEASE_PUBLIC_KEY}")
+      message(STATUS "Release verification with ${pem}")
     endif()
     set(KAV_RELEASE_KEY_PRESENT_C "true")
     set(KAV_RELEASE_KEY_BYTES_C "${bytes}")
     # A new key in the same file is picked up by the next build.
-    set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${KAVRINDEL_RELEASE_PUBLIC_KEY}")
+    set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${pem}")
   endif()
   configure_file("${CMAKE_SOURCE_DIR}/cloud/ReleaseKeySettings.h.in" "${output}" @ONLY)
 endfunction()
