@@ -12,8 +12,9 @@
 
 namespace kav::oss {
 
-// increment: bytes of the block just written; transferred: bytes of the body so far in this
-// attempt; total: the body's length, or -1 when the response names none.
+// increment: bytes of the block just written; transferred: bytes of the object in the file so
+// far (a resumed download counts on from the bytes it already had); total: the whole object's
+// length, or -1 when the response names none.
 using TransferProgressHandler = void (*)(std::size_t increment, std::int64_t transferred, std::int64_t total,
                                          void* userData);
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cloud/Base64.h"
+#include "cloud/BodyChecks.h"
 #include "cloud/Crc64.h"
 #include "cloud/HttpDate.h"
 #include "cloud/PercentEncoding.h"
@@ -103,6 +104,30 @@ TEST(Sha256, PiecesGiveTheDigestOfTheWholeAndFinishIsFinal) {
     ASSERT_TRUE(kav::oss::ComputeSha256("abd", expected));
     ASSERT_TRUE(other.Update("abc", 3));
     EXPECT_FALSE(other.Matches(expected));
+}
+
+// The checks of a download: continued across the parts of the file, forgotten when it starts over.
+TEST(BodyChecks, CoverTheFileSinceItLastStartedOver) {
+    kav::oss::Sha256Digest whole{};
+    ASSERT_TRUE(kav::oss::ComputeSha256("123456789", whole));
+    kav::oss::BodyChecks checks(true, true);
+    checks.Update("abandoned", 9);
+    checks.Reset();
+    checks.Update("1234", 4);
+    checks.Update("56789", 5);
+    EXPECT_EQ(checks.Crc64(), 11051210869376104954ULL);
+    EXPECT_TRUE(checks.Sha256Matches(whole));
+    // Once spent, the hash matches nothing until the file starts over.
+    EXPECT_FALSE(checks.Sha256Matches(whole));
+    checks.Reset();
+    EXPECT_EQ(checks.Crc64(), 0u);
+    checks.Update("123456789", 9);
+    EXPECT_TRUE(checks.Sha256Matches(whole));
+
+    kav::oss::BodyChecks off(false, false);
+    off.Update("123456789", 9);
+    EXPECT_FALSE(off.HasCrc64());
+    EXPECT_TRUE(off.Sha256Matches(kav::oss::Sha256Digest{})) << "no digest asked for, none to miss";
 }
 
 struct TextCase {
