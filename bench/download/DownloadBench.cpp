@@ -161,7 +161,7 @@ int Client(const std::string& endpoint, const std::string& bucket, const std::st
         std::printf("client failed: %s %s\n", outcome.error.code.c_str(), outcome.error.message.c_str());
         return 1;
     }
-    Report(sha256Hex != nullptr ? "client" : "client_crc_only", outcome.contentLength, seconds, g_progressMessages.load());
+    Report("client", outcome.contentLength, seconds, g_progressMessages.load());
     kav::oss::ShutdownSdk();
     return 0;
 }
