@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "cloud/PackageDigests.h"
+
 namespace kav::oss {
 class OssClient;
 }
@@ -27,6 +29,9 @@ public:
     std::int32_t downloadsDone = 0;      // downloads finished so far, successful or not
     std::int32_t progressPercent = 0;    // the percentage last computed for the progress bar
     bool hasQuant = false;
+    // The packages' SHA-256 from the verified manifest; every package download must match its
+    // entry unless the build verifies no releases.
+    kav::oss::PackageDigests packageDigests;
 
     // Account set-up and release (cloud/CloudAccount.cpp).
     void InitCloudAccount();
@@ -42,9 +47,18 @@ public:
 
     // Package extraction with its progress share (archive/ExtractPackage.cpp).
     bool ExtractPackage(const char* archivePath, const char* destination);
+
+private:
+    // DownloadObject's work. expected: the digest the body must have (null: none); pinned: a
+    // missing digest fails the download; counted: the download advances downloadsDone and posts
+    // progress.
+    bool FetchObject(const char* key, const char* localPath, const kav::oss::Sha256Digest* expected, bool pinned,
+                     bool counted);
 };
 
 // The download progress handler; userData is the IClient.
 void OnTransferProgress(std::size_t increment, std::int64_t transferred, std::int64_t total, void* userData);
 
 constexpr char kObjectPrefix[] = "9.5KAvrindelIE";
+// The manifest's signature: its object below the prefix and its local copy in the staging folder.
+constexpr char kManifestSignatureName[] = "/summary.ini.sig";

@@ -1,6 +1,9 @@
 // Downloading one object of the bucket into a local file, with the install's progress.
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/InstallLog.h"
 #include "app/InstallSettings.h"
@@ -9,6 +12,7 @@
 #include "cloud/GetObjectRequest.h"
 #include "cloud/IClient.h"
 #include "cloud/OssClient.h"
+#include "cloud/ReleasePublicKey.h"
 #include "engine/WorkerMessages.h"
 #include "system/Folders.h"
 
@@ -20,30 +24,57 @@ constexpr size_t kTransferFailedLineBytes = 2046;
 constexpr char kFixFolder[] = "/fix/";
 constexpr char kQuantFolder[] = "/quant/";
 constexpr char kLocalSeparator[] = "/";
+constexpr char kNoDigestCode[] = "Sha256Missing";
+constexpr char kNoDigestMessage[] = "the signed summary.ini pins no SHA-256 for ";
+
+void LogTransferFailure(const std::string& code, const std::string& message, const std::string& requestId) {
+    char line[kTransferFailedLineBytes] = {};
+    std::snprintf(line, sizeof line, kTransferFailedFormat, code.c_str(), message.c_str(), requestId.c_str());
+    WriteLogLine(line);
+}
 
 }  // namespace
 
 bool IClient::DownloadObject(const char* key, const char* localPath) {
+    if (kav::oss::CompiledReleasePublicKey() == nullptr) return FetchObject(key, localPath, nullptr, false, true);
+    // The manifest pins packages by their path below the prefix.
+    const std::string prefix = objectPrefix + kLocalSeparator;
+    const std::string_view fullKey = key;
+    const kav::oss::Sha256Digest* expected =
+        fullKey.substr(0, prefix.size()) == prefix ? packageDigests.Find(fullKey.substr(prefix.size())) : nullptr;
+    return FetchObject(key, localPath, expected, true, true);
+}
+
+bool IClient::FetchObject(const char* key, const char* localPath, const kav::oss::Sha256Digest* expected, bool pinned,
+                          bool counted) {
     // Without a client object nothing can be fetched: reported like an object that is not there.
     if (ossClient == nullptr || !ossClient->DoesObjectExist(bucketName, key)) {
         WriteLogLine((std::string(key) + kMissingObjectSuffix).c_str());
+        return false;
+    }
+    // A package the signed manifest does not pin is never fetched: it fails as a damaged transfer
+    // would, without the retries that could not help.
+    if (pinned && expected == nullptr) {
+        if (counted) ++downloadsDone;
+        LogTransferFailure(kNoDigestCode, kNoDigestMessage + std::string(key), "");
         return false;
     }
 
     kav::oss::GetObjectRequest request(bucketName, key);
     const std::string path = localPath;
     request.setResponseStreamFactory([path] { return kav::oss::FileResponseStream::Open(path); });
-    request.setTransferProgress(kav::oss::TransferProgress{&OnTransferProgress, this});
+    if (counted) request.setTransferProgress(kav::oss::TransferProgress{&OnTransferProgress, this});
+    if (expected != nullptr) request.setExpectedSha256(*expected);
 
     MakeDirectoryPath(localPath);
-    const kav::oss::GetObjectOutcome outcome = ossClient->GetObject(request);
-    ++downloadsDone;
+    kav::oss::GetObjectOutcome outcome = ossClient->GetObject(request);
+    if (counted) ++downloadsDone;
     if (outcome.success) return true;
 
-    char line[kTransferFailedLineBytes] = {};
-    std::snprintf(line, sizeof line, kTransferFailedFormat, outcome.error.code.c_str(), outcome.error.message.c_str(),
-                  outcome.error.requestId.c_str());
-    WriteLogLine(line);
+    outcome.content.reset();
+    // Whatever a failed attempt left of a pinned package was not verified: nothing may unpack it.
+    if (expected != nullptr) ::DeleteFileA(localPath);
+    LogTransferFailure(outcome.error.code, outcome.error.message, outcome.error.requestId);
     return false;
 }
 

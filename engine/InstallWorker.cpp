@@ -131,6 +131,7 @@ void WriteProfile(const char* section, const char* key, const char* value, const
 void CleanInstallFiles(IClient* client) {
     const std::string& temp = GetInstallSettings().tempDir;
     DeleteDirectoryTree((temp + kav::kManifestFile).c_str());
+    DeleteDirectoryTree((temp + kManifestSignatureName).c_str());
     DeleteDirectoryTree((temp + kav::kDependObject).c_str());
     DeleteDirectoryTree((temp + kav::kBaseObject).c_str());
     DeleteDirectoryTree((temp + kav::kConfigObject).c_str());

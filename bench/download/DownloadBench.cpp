@@ -2,7 +2,14 @@
 // peak working set. Run by bench/download/run, which starts the local bucket.
 //
 //   download_bench bare   <endpoint> <bucket> <key> <keyId> <secret>
-//   download_bench client <endpoint> <bucket> <key> <keyId> <secret> <output file>
+//   download_bench client <endpoint> <bucket> <key> <keyId> <secret> <output file> [<sha256 hex>]
+//
+// With a SHA-256 the client checks it beside the CRC-64, as the installer does for every package.
+//
+//   download_bench hashes
+//
+// Hashes 256 MiB in memory, in the client's 256 KiB blocks, with the CRC-64 and with CNG's SHA-256:
+// one line per checksum, "<name> bytes=<n> seconds=<s> mbps=<MB/s>".
 //
 // Prints one line: "<mode> bytes=<n> seconds=<s> mbps=<MB/s> peak_ws_mib=<MiB> progress_calls=<n>".
 #include <windows.h>
@@ -16,11 +23,14 @@
 #include <thread>
 #include <vector>
 
+#include "cloud/Crc64.h"
 #include "cloud/FileResponseStream.h"
 #include "cloud/HttpDate.h"
 #include "cloud/IClient.h"
 #include "cloud/OssClient.h"
 #include "cloud/OssSdk.h"
+#include "cloud/PackageDigests.h"
+#include "cloud/Sha256.h"
 #include "cloud/Signature.h"
 #include "engine/WorkerMessages.h"
 
@@ -126,7 +136,7 @@ int Bare(const std::string& endpoint, const std::string& bucket, const std::stri
 }
 
 int Client(const std::string& endpoint, const std::string& bucket, const std::string& key, const std::string& keyId,
-           const std::string& secret, const std::string& output) {
+           const std::string& secret, const std::string& output, const char* sha256Hex) {
     kav::oss::InitializeSdk();
     ProgressWindow window;
     IClient client;
@@ -135,6 +145,14 @@ int Client(const std::string& endpoint, const std::string& bucket, const std::st
     kav::oss::GetObjectRequest request(bucket, key);
     request.setResponseStreamFactory([output] { return kav::oss::FileResponseStream::Open(output); });
     request.setTransferProgress({&OnTransferProgress, &client});
+    if (sha256Hex != nullptr) {
+        kav::oss::Sha256Digest digest{};
+        if (!kav::oss::ParseSha256Hex(sha256Hex, digest)) {
+            std::printf("not a SHA-256: %s\n", sha256Hex);
+            return 2;
+        }
+        request.setExpectedSha256(digest);
+    }
     const ULONGLONG start = ::GetTickCount64();
     kav::oss::GetObjectOutcome outcome = oss.GetObject(request);
     outcome.content.reset();
@@ -148,13 +166,39 @@ int Client(const std::string& endpoint, const std::string& bucket, const std::st
     return 0;
 }
 
+int Hashes() {
+    constexpr size_t kHashedBytes = 256u << 20;
+    std::vector<char> block(kReadBytes);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131 + 7);
+    std::uint64_t crc = 0;
+    ULONGLONG start = ::GetTickCount64();
+    for (size_t done = 0; done < kHashedBytes; done += block.size()) {
+        crc = kav::oss::Crc64Update(crc, block.data(), block.size());
+    }
+    double seconds = (::GetTickCount64() - start) / 1000.0;
+    std::printf("crc64 bytes=%zu seconds=%.3f mbps=%.1f (crc %llu)\n", kHashedBytes, seconds,
+                kHashedBytes / seconds / kMegabyte, static_cast<unsigned long long>(crc));
+    kav::oss::Sha256 sha256;
+    start = ::GetTickCount64();
+    for (size_t done = 0; done < kHashedBytes; done += block.size()) {
+        if (!sha256.Update(block.data(), block.size())) return 1;
+    }
+    kav::oss::Sha256Digest digest{};
+    if (!sha256.Finish(digest)) return 1;
+    seconds = (::GetTickCount64() - start) / 1000.0;
+    std::printf("sha256 bytes=%zu seconds=%.3f mbps=%.1f\n", kHashedBytes, seconds, kHashedBytes / seconds / kMegabyte);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "hashes") == 0) return Hashes();
     if (argc >= 7 && std::strcmp(argv[1], "bare") == 0) return Bare(argv[2], argv[3], argv[4], argv[5], argv[6]);
     if (argc >= 8 && std::strcmp(argv[1], "client") == 0) {
-        return Client(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7]);
+        return Client(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], argc >= 9 ? argv[8] : nullptr);
     }
-    std::printf("usage: download_bench bare|client <endpoint> <bucket> <key> <keyId> <secret> [output]\n");
+    std::printf("usage: download_bench hashes | bare|client <endpoint> <bucket> <key> <keyId> <secret> "
+                "[output [sha256]]\n");
     return 2;
 }

@@ -13,6 +13,7 @@ log shows the bytes served, which must add up to the object's size once.
 
 Target: cut / uncut <= 1.05 for both cuts (best runs). Exits 1 when a target is missed.
 """
+import hashlib
 import json
 import os
 import random
@@ -64,10 +65,19 @@ def control(port, method, action, payload=None):
     return DIRECT.open(req, timeout=30).read()
 
 
-def download(build, port, output):
+def file_sha256(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(8 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def download(build, port, output, sha256):
+    """The client checks CRC-64 and SHA-256, as the installer does for every package."""
     exe = os.path.join(build, "bench", "download", "download_bench.exe")
     cmd = [os.path.join(build, "wine-run"), exe, "client", "127.0.0.1:%d" % port, BUCKET, KEY, KEY_ID, KEY_SECRET,
-           windows_path(output)]
+           windows_path(output), sha256]
     out = subprocess.run(cmd, capture_output=True, text=True, timeout=300).stdout
     m = re.search(r"^client bytes=(\d+) seconds=([\d.]+)", out, re.MULTILINE)
     if not m:
@@ -75,12 +85,12 @@ def download(build, port, output):
     return int(m.group(1)), float(m.group(2))
 
 
-def one_pass(build, port, output, cut):
+def one_pass(build, port, output, cut, sha256):
     """(seconds, GETs, bytes served) of one download; cut is the fraction at which the body stops."""
     control(port, "POST", "reset", {})
     if cut is not None:
         control(port, "POST", "faults", {"key": KEY, "count": 1, "truncate_after": int(SIZE * cut)})
-    size, seconds = download(build, port, output)
+    size, seconds = download(build, port, output, sha256)
     gets = [json.loads(line) for line in control(port, "GET", "log").decode().splitlines()]
     gets = [e for e in gets if e["method"] == "GET"]
     if size != SIZE or os.path.getsize(output) != SIZE:
@@ -94,6 +104,7 @@ def run(build):
     work = os.path.join(build, "bench-download-resume")
     root = os.path.join(work, "bucket")
     make_object(os.path.join(root, KEY), SIZE)
+    sha256 = file_sha256(os.path.join(root, KEY))
     port_file = os.path.join(work, "port")
     if os.path.exists(port_file):
         os.remove(port_file)
@@ -113,7 +124,7 @@ def run(build):
         runs = {cut: [] for cut in cases}
         for _ in range(ROUNDS):
             for cut in cases:
-                seconds, gets = one_pass(build, port, output, cut)
+                seconds, gets = one_pass(build, port, output, cut, sha256)
                 served = sum(e["bytes_sent"] for e in gets)
                 runs[cut].append((seconds, gets))
                 if served != SIZE:

@@ -12,6 +12,7 @@
 #include "cloud/IClient.h"
 #include "cloud/OssClient.h"
 #include "cloud/OssSdk.h"
+#include "cloud/Sha256.h"
 
 namespace kavtest {
 
@@ -39,6 +40,14 @@ protected:
         delete client_.ossClient;
         client_.endpoint = endpoint;
         client_.ossClient = new kav::oss::OssClient(endpoint, account_.keyId, secret, configuration);
+    }
+
+    // Pins a package (its path below the prefix) to its current content in the bucket, as a
+    // verified manifest would, for downloads that run without reading the manifest.
+    void PinPackage(const std::string& path) {
+        kav::oss::Sha256Digest digest{};
+        ASSERT_TRUE(kav::oss::ComputeSha256(ReadObject(std::string(kObjectPrefix) + "/" + path), digest));
+        client_.packageDigests.Set(path, digest);
     }
 
     BucketAccount account_;

@@ -193,6 +193,11 @@ bool AddFault(const std::string& key, const std::string& settings, int count, co
 
 bool ResetBucket() { return ControlPost("reset", "{}"); }
 
+bool SignRelease(bool signatureOnly) {
+    return ControlPost("sign", std::string("{\"allow_missing\": true, \"signature_only\": ") +
+                                   (signatureOnly ? "true" : "false") + "}");
+}
+
 bool SetLineRate(std::int64_t bytesPerSecond) {
     return ControlPost("rate", "{\"bytes_per_second\": " + std::to_string(bytesPerSecond) + "}");
 }

@@ -33,6 +33,11 @@ std::string ControlGet(const std::string& action);
 // for instance "\"status\": 503".
 bool AddFault(const std::string& key, const std::string& settings, int count, const char* method = nullptr);
 bool ResetBucket();  // clears faults and the request log
+
+// Signs the bucket's release again with the local bucket's test key, as its vendor would after a
+// change: [sha256] rewritten for every package summary.ini names (missing ones skipped), then the
+// signature. signatureOnly signs summary.ini as it lies.
+bool SignRelease(bool signatureOnly = false);
 bool SetLineRate(std::int64_t bytesPerSecond);
 
 struct LoggedRequest {

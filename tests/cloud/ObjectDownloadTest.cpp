@@ -13,6 +13,7 @@
 #include "cloud/IClient.h"
 #include "cloud/OssClient.h"
 #include "cloud/OssSdk.h"
+#include "cloud/Sha256.h"
 #include "engine/WorkerMessages.h"
 
 namespace {
@@ -22,6 +23,12 @@ constexpr char kConfigKey[] = "9.5KAvrindelIE/config.zip";
 
 class ObjectDownload : public kavtest::BucketClientTest {
 protected:
+    void SetUp() override {
+        BucketClientTest::SetUp();
+        PinPackage("base.zip");
+        PinPackage("config.zip");
+    }
+
     // The last progress value posted since the last call; -1 when none was posted.
     int LastProgress() {
         const std::vector<int> values = TakeProgress();
@@ -47,6 +54,7 @@ void ExpectSlice(const std::vector<int>& values, int from, int to, size_t minimu
 TEST_F(ObjectDownload, FiveDownloadsShareTheBarInSlices) {
     // A larger base package so that its download posts several blocks.
     kavtest::PutObject(kBaseKey, kavtest::PseudoRandomBytes(1024 * 1024 + 5, 11));
+    ASSERT_TRUE(kavtest::SignRelease());
 
     ASSERT_TRUE(client_.ReadRemoteManifest());
     ExpectSlice(TakeProgress(), 0, 16, 1);
@@ -77,6 +85,7 @@ TEST_F(ObjectDownload, FiveDownloadsShareTheBarInSlices) {
 
 TEST_F(ObjectDownload, WithQuantSixDownloadsShareTheBar) {
     kavtest::PutObject(kBaseKey, kavtest::PseudoRandomBytes(1024 * 1024, 12));
+    ASSERT_TRUE(kavtest::SignRelease());
     ASSERT_TRUE(client_.ReadRemoteManifest());
     ASSERT_TRUE(client_.hasQuant) << "this run's release names a Quant package";
     ExpectSlice(TakeProgress(), 0, 16, 1);
@@ -201,6 +210,44 @@ TEST_F(ObjectDownload, AnOverlongErrorTextIsCutToTheLineBuffer) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "Downfile Fail,code:InternalError,message:" + message.substr(0, 2045 - 41));
 }
+
+struct PinCase {
+    const char* name;
+    bool pinned;   // false: the manifest pins no digest for the package
+    const char* code;
+    size_t gets;   // body requests sent
+};
+
+class PinnedDownloads : public ObjectDownload, public testing::WithParamInterface<PinCase> {};
+
+// A package whose body differs from its pinned digest is fetched again, then fails like a damaged
+// transfer and leaves no file; one without a pinned digest is not fetched at all.
+TEST_P(PinnedDownloads, AnUnverifiedPackageFailsAndLeavesNoFile) {
+    const PinCase& c = GetParam();
+    client_.packageDigests.Clear();
+    if (c.pinned) {
+        kav::oss::Sha256Digest digest{};
+        ASSERT_TRUE(kav::oss::ComputeSha256(kavtest::ReadObject(kBaseKey), digest));
+        digest[0] ^= 0x80;
+        client_.packageDigests.Set("base.zip", digest);
+    }
+    UseClient(account_.endpoint, account_.keySecret, kavtest::FastConfiguration());
+    const std::string local = staging_.Path() + "/base.zip";
+    EXPECT_FALSE(client_.DownloadObject(kBaseKey, local.c_str()));
+    const auto lines = log_.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind(std::string("Downfile Fail,code:") + c.code + ",message:", 0), 0u) << lines[0];
+    EXPECT_EQ(client_.downloadsDone, 1) << "it counts as a failed transfer";
+    EXPECT_FALSE(kavtest::PathExists(local));
+    size_t gets = 0;
+    for (const auto& r : kavtest::RequestLog()) gets += r.method == "GET";
+    EXPECT_EQ(gets, c.gets);
+}
+
+INSTANTIATE_TEST_SUITE_P(Digests, PinnedDownloads,
+                         testing::Values(PinCase{"otherDigest", true, "Sha256CheckError", 4},
+                                         PinCase{"noDigest", false, "Sha256Missing", 0}),
+                         [](const testing::TestParamInfo<PinCase>& info) { return std::string(info.param.name); });
 
 // Under the Chinese locale (ANSI code page 936) a staging folder with a Chinese name is a GBK path.
 TEST_F(ObjectDownload, GbkLocalPathNamesTheFolderAsTheUserSeesIt) {

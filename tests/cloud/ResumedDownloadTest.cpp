@@ -12,6 +12,7 @@
 #include "BucketSupport.h"
 #include "TestSupport.h"
 #include "cloud/IClient.h"
+#include "cloud/Sha256.h"
 
 namespace {
 
@@ -82,10 +83,14 @@ TEST_P(ResumedDownload, EndsWithTheObjectFetchingOnlyWhatWasMissing) {
         ASSERT_TRUE(kavtest::AddFault(kKey, fault, 1, "GET")) << fault;
     }
     client_.downloadsExpected = 5;
+    // Pinned as a signed manifest pins a package: the SHA-256 must hold over the parts together.
+    const std::string& expected = c.changedObject ? newVersion : original;
+    kav::oss::Sha256Digest digest{};
+    ASSERT_TRUE(kav::oss::ComputeSha256(expected, digest));
+    client_.packageDigests.Set(std::string(kKey).substr(std::string(kObjectPrefix).size() + 1), digest);
 
     const std::string local = staging_.Path() + "/resumed.bin";
     ASSERT_TRUE(client_.DownloadObject(kKey, local.c_str()));
-    const std::string& expected = c.changedObject ? newVersion : original;
     EXPECT_TRUE(kavtest::ReadFileBytes(local) == expected) << "the file is not the object";
     EXPECT_TRUE(log_.Lines().empty());
     EXPECT_EQ(client_.downloadsDone, 1);
@@ -135,6 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Resumes, ATricklingServerEndsAtTheAttemptCap) {
     // Every answer ends after 1000 bytes: each attempt makes progress, none finishes.
     kavtest::PutObject(kKey, kavtest::PseudoRandomBytes(200 * 1024, 33));
+    PinPackage(std::string(kKey).substr(std::string(kObjectPrefix).size() + 1));
     ASSERT_TRUE(kavtest::AddFault(kKey, "\"truncate_after\": 1000", -1, "GET"));
     UseClient(account_.endpoint, account_.keySecret, kavtest::FastConfiguration());
     client_.downloadsExpected = 5;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "BucketSupport.h"
 #include "TestSupport.h"
 #include "app/InstallLog.h"
 #include "app/InstallSettings.h"
@@ -242,6 +243,17 @@ protected:
         kavtest::WriteFileBytes(path, bytes);
     }
 
+    // The vendor signs the release again after a change; the original manifest and signature come
+    // back after the test.
+    void ResignRelease() {
+        for (const char* key : {"summary.ini", "summary.ini.sig"}) {
+            const std::string path = BucketFile(key);
+            moved_.push_back({path, path + ".away"});
+            ASSERT_TRUE(::CopyFileA(path.c_str(), (path + ".away").c_str(), FALSE));
+        }
+        ASSERT_TRUE(kavtest::SignRelease());
+    }
+
     // An earlier installation with a few files, the product's config files among them.
     void MakeOldInstallation() {
         const InstallSettings& s = GetInstallSettings();
@@ -313,6 +325,7 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutQuant) {
     EXPECT_EQ(FolderIdentity(s.installDir), stagingIdentity_);
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\base.zip"));
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\summary.ini"));
+    EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\summary.ini.sig")) << "cleaned with the manifest";
     const std::string version = s.installDir + "\\update.ini";
     EXPECT_EQ(Profile(version, "cfgstamp", "time"), std::to_string(client_.cfgTime));
     EXPECT_EQ(Profile(version, "version", "cur"), kFixName);
@@ -600,6 +613,7 @@ struct FailureCase {
     int code;
     const char* bucketKey;    // below the object prefix
     bool corrupt;             // corrupt the package instead of removing it
+    bool resign;              // sign the release again after the change, as its vendor would
     const char* downloadLine; // the download routine's own line, or empty for an extraction
     const char* startLine;
     const char* failLine;
@@ -617,6 +631,8 @@ TEST_P(InstallWorkerFailure, EndsAtTheStepWithTheOldInstallationIntact) {
     } else {
         RemoveFromBucket(c.bucketKey);
     }
+    if (c.resign) ResignRelease();
+    ASSERT_TRUE(kavtest::ResetBucket());
     ASSERT_TRUE(Run());
     EXPECT_EQ(workerResult_, 0u);
 
@@ -645,29 +661,46 @@ TEST_P(InstallWorkerFailure, EndsAtTheStepWithTheOldInstallationIntact) {
     }
     EXPECT_EQ(TreeOf(s.installDir, "kavrindellog"), before) << "the old installation changed";
     EXPECT_EQ(s.installedVersion, "");
+    if (c.corrupt && !c.resign) {
+        // A package changed after signing: fetched again, refused, and nothing of it is left.
+        const std::string name = std::string(c.bucketKey).substr(std::string(c.bucketKey).rfind('/') + 1);
+        EXPECT_FALSE(kavtest::PathExists(s.tempDir + "\\" + name));
+        size_t gets = 0;
+        for (const auto& r : kavtest::RequestLog()) {
+            gets += r.method == "GET" && r.rawKey == std::string(kObjectPrefix) + "/" + c.bucketKey;
+        }
+        EXPECT_EQ(gets, 4u) << "refused like a damaged transfer: the first request and three retries";
+    }
 }
 
 const std::string kMissingBase = std::string(kObjectPrefix) + "/base.zip,文件不存在";
 const std::string kMissingConfig = std::string(kObjectPrefix) + "/config.zip,文件不存在";
 const std::string kMissingFix = std::string(kObjectPrefix) + "/fix/" + kFixName + ".zip,文件不存在";
 const std::string kMissingQuant = std::string(kObjectPrefix) + "/quant/" + kQuantName + ".zip,文件不存在";
+constexpr char kTampered[] = "Downfile Fail,code:Sha256CheckError,";
 
 INSTANTIATE_TEST_SUITE_P(
     WithoutQuant, InstallWorkerFailure,
     ::testing::Values(
-        FailureCase{"MissingBase", 2, "base.zip", false, kMissingBase.c_str(), "下载服务依赖库", "下载服务依赖库失败"},
-        FailureCase{"MissingConfig", 3, "config.zip", false, kMissingConfig.c_str(), "下载配置文件", "下载配置文件失败"},
-        FailureCase{"MissingFix", 4, "fix/9.5.9.1_fix.zip", false, kMissingFix.c_str(), "下载运行库", "下载运行库失败"},
-        FailureCase{"CorruptBase", 7, "base.zip", true, "", "安装服务依赖库", "安装服务依赖库失败"},
-        FailureCase{"CorruptFix", 9, "fix/9.5.9.1_fix.zip", true, "", "安装运行库", "安装运行库失败"},
-        FailureCase{"CorruptConfig", 8, "config.zip", true, "", "安装配置文件", "安装配置文件失败"}),
+        FailureCase{"MissingBase", 2, "base.zip", false, false, kMissingBase.c_str(), "下载服务依赖库", "下载服务依赖库失败"},
+        FailureCase{"MissingConfig", 3, "config.zip", false, false, kMissingConfig.c_str(), "下载配置文件", "下载配置文件失败"},
+        FailureCase{"MissingFix", 4, "fix/9.5.9.1_fix.zip", false, false, kMissingFix.c_str(), "下载运行库", "下载运行库失败"},
+        // Damaged packages that the vendor signed: they arrive and fail to unpack.
+        FailureCase{"CorruptBase", 7, "base.zip", true, true, "", "安装服务依赖库", "安装服务依赖库失败"},
+        FailureCase{"CorruptFix", 9, "fix/9.5.9.1_fix.zip", true, true, "", "安装运行库", "安装运行库失败"},
+        FailureCase{"CorruptConfig", 8, "config.zip", true, true, "", "安装配置文件", "安装配置文件失败"},
+        // Packages replaced after signing: refused at their download.
+        FailureCase{"TamperedBase", 2, "base.zip", true, false, kTampered, "下载服务依赖库", "下载服务依赖库失败"},
+        FailureCase{"TamperedFix", 4, "fix/9.5.9.1_fix.zip", true, false, kTampered, "下载运行库", "下载运行库失败"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     WithQuant, InstallWorkerFailure,
     ::testing::Values(
-        FailureCase{"MissingQuant", 5, "quant/9.5.9.1_quant.zip", false, kMissingQuant.c_str(), "下载Quant", "下载Quant 失败"},
-        FailureCase{"CorruptQuant", 10, "quant/9.5.9.1_quant.zip", true, "", "安装Quant运行库", "安装Quant运行库失败"}),
+        FailureCase{"MissingQuant", 5, "quant/9.5.9.1_quant.zip", false, false, kMissingQuant.c_str(), "下载Quant",
+                    "下载Quant 失败"},
+        FailureCase{"CorruptQuant", 10, "quant/9.5.9.1_quant.zip", true, true, "", "安装Quant运行库", "安装Quant运行库失败"},
+        FailureCase{"TamperedQuant", 5, "quant/9.5.9.1_quant.zip", true, false, kTampered, "下载Quant", "下载Quant 失败"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallWorkerRun, CorruptDependencyPackageInTheStagingFolder) {
@@ -684,6 +717,37 @@ TEST_F(InstallWorkerRun, CorruptDependencyPackageInTheStagingFolder) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "安装前端依赖库");
     EXPECT_EQ(log.back(), "安装前端依赖库失败");
+    EXPECT_EQ(TreeOf(s.installDir, "kavrindellog"), before);
+}
+
+// A manifest changed after signing (another runtime package named) is refused before the worker
+// starts: no package is requested and the old installation stays as it was.
+TEST_F(InstallWorkerRun, AManifestChangedAfterSigningRequestsNoPackage) {
+    MakeOldInstallation();
+    const InstallSettings& s = GetInstallSettings();
+    const auto before = TreeOf(s.installDir, "kavrindellog");
+    const std::string manifest = BucketFile("summary.ini");
+    moved_.push_back({manifest, manifest + ".away"});
+    ASSERT_TRUE(::CopyFileA(manifest.c_str(), (manifest + ".away").c_str(), FALSE));
+    std::string bytes = kavtest::ReadFileBytes(manifest);
+    const size_t at = bytes.find(kFixName);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, std::string(kFixName).size(), "9.5.9.0_fix");
+    kavtest::WriteFileBytes(manifest, bytes);
+    ASSERT_TRUE(kavtest::ResetBucket());
+
+    EXPECT_FALSE(Run()) << "the manifest read must fail";
+    for (const auto& r : kavtest::RequestLog()) {
+        EXPECT_TRUE(r.rawKey == std::string(kObjectPrefix) + "/summary.ini" ||
+                    r.rawKey == std::string(kObjectPrefix) + "/summary.ini.sig")
+            << r.method << " " << r.rawKey;
+    }
+    CloseInstallLog();
+    const std::vector<std::string> log = LogMessages(s.logDir);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), std::string(kObjectPrefix) + "/summary.ini.sig,签名验证失败");
+    EXPECT_STREQ(client_.fixPackage, "");
+    for (const Posted& p : recorder_.Messages()) EXPECT_EQ(p.message, WM_INSTALL_PROGRESS) << "no step, no failure";
     EXPECT_EQ(TreeOf(s.installDir, "kavrindellog"), before);
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The sample-release builder: bucket layout, manifest, archive entries as Info-ZIP reads them."""
 
+import base64
 import configparser
 import hashlib
 import json
@@ -20,6 +21,23 @@ sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "local-bucket"))
 from oss_emulator import crc64_python  # noqa: E402
 
 PREFIX = "9.5KAvrindelIE"
+TEST_PUBLIC_KEY = os.path.join(SOURCE_DIR, "tools", "release-signing", "test-key", "public-key.pem")
+
+
+def verifies_with_openssl(manifest_path, public_key=TEST_PUBLIC_KEY):
+    """openssl's verdict on manifest_path + ".sig" (base64 of r||s, turned into DER here)."""
+    from cryptography.hazmat.primitives.asymmetric.utils import encode_dss_signature
+    with open(manifest_path + ".sig", "rb") as f:
+        raw = base64.b64decode(f.read().rstrip(b"\r\n"), validate=True)
+    if len(raw) != 64:
+        return False
+    der = encode_dss_signature(int.from_bytes(raw[:32], "big"), int.from_bytes(raw[32:], "big"))
+    with tempfile.NamedTemporaryFile(suffix=".der") as sig:
+        sig.write(der)
+        sig.flush()
+        result = subprocess.run(["openssl", "dgst", "-sha256", "-verify", public_key, "-signature", sig.name,
+                                 manifest_path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    return result.returncode == 0
 
 
 def unzip_names(path):
@@ -73,8 +91,9 @@ class MakeReleaseTest(unittest.TestCase):
                 self.assertEqual(rc, 0, stderr)
                 top = os.path.join(out, PREFIX)
                 keys = sorted(os.path.relpath(os.path.join(d, f), out) for d, _, fs in os.walk(out) for f in fs)
-                expected = sorted([PREFIX + "/summary.ini", PREFIX + "/base.zip", PREFIX + "/config.zip",
-                                   PREFIX + "/fix/%s.zip" % fix] + ([PREFIX + "/quant/%s.zip" % quant] if quant else []))
+                packages = ["base.zip", "config.zip", "fix/%s.zip" % fix] + (["quant/%s.zip" % quant] if quant else [])
+                expected = sorted([PREFIX + "/summary.ini", PREFIX + "/summary.ini.sig"] +
+                                  [PREFIX + "/" + p for p in packages])
                 self.assertEqual(keys, expected)
 
                 with open(os.path.join(top, "summary.ini"), "rb") as f:
@@ -85,6 +104,12 @@ class MakeReleaseTest(unittest.TestCase):
                 self.assertIn(b"time=" + cfg_time.encode() + b"\r\n", manifest)
                 self.assertEqual(ini.get("fixstamp", code), fix)
                 self.assertEqual(ini.get("quant", code, fallback=None), quant or None)
+                # Every package is pinned with the digest sha256sum gives, and nothing else is.
+                sums = subprocess.run(["sha256sum"] + packages, cwd=top, stdout=subprocess.PIPE, check=True,
+                                      text=True).stdout
+                pinned = {line.split()[1]: line.split()[0] for line in sums.splitlines()}
+                self.assertEqual(dict(ini["sha256"]), pinned)
+                self.assertTrue(verifies_with_openssl(os.path.join(top, "summary.ini")))
 
                 for archive in expected:
                     if archive.endswith(".zip"):
@@ -123,7 +148,17 @@ class MakeReleaseTest(unittest.TestCase):
                     self.assertEqual(meta["size"], len(data))
                     self.assertEqual(int(meta["crc64ecma"]), crc64_python(data))
                     self.assertEqual(meta["md5"], hashlib.md5(data).hexdigest())
+                    self.assertEqual(meta["sha256"], hashlib.sha256(data).hexdigest())
                 self.assertEqual(summary["entries"][PREFIX + "/fix/%s.zip" % fix][0], "kavrindel v9.5.exe")
+
+    def test_unsigned_release_has_neither_digests_nor_signature(self):
+        out = os.path.join(self.tmp, "unsigned")
+        rc, stdout, stderr = self.make(out, "--unsigned")
+        self.assertEqual(rc, 0, stderr)
+        self.assertFalse(os.path.exists(os.path.join(out, PREFIX, "summary.ini.sig")))
+        with open(os.path.join(out, PREFIX, "summary.ini"), "rb") as f:
+            self.assertFalse(read_ini(f.read()).has_section("sha256"))
+        self.assertFalse(json.loads(stdout)["signed"])
 
     def test_archives_look_made_on_windows(self):
         out = os.path.join(self.tmp, "r")
@@ -173,6 +208,11 @@ class MakeReleaseTest(unittest.TestCase):
         for d, _, files in os.walk(one):
             for name in files:
                 a = os.path.join(d, name)
+                if name == "summary.ini.sig":
+                    # ECDSA signatures are randomised: both must hold, their bytes differ.
+                    self.assertTrue(verifies_with_openssl(os.path.join(d, "summary.ini")))
+                    self.assertTrue(verifies_with_openssl(os.path.join(two, os.path.relpath(d, one), "summary.ini")))
+                    continue
                 with open(a, "rb") as fa, open(os.path.join(two, os.path.relpath(a, one)), "rb") as fb:
                     self.assertEqual(fa.read(), fb.read(), a)
 

@@ -592,6 +592,58 @@ class EmulatorCase(unittest.TestCase):
         self.assertEqual(self.control("POST", "rate", {"bytes_per_second": -5})[0], 400)
 
 
+class SigningCase(unittest.TestCase):
+    """POST /_kav_control/sign signs the served release again with the key the emulator was given."""
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.root = os.path.join(self.tmp.name, "bucket")
+        self.top = os.path.join(self.root, "9.5KAvrindelIE")
+        os.makedirs(os.path.join(self.top, "fix"))
+        self.objects = {"summary.ini": b"[fixstamp]\r\n201805=R\r\n", "base.zip": b"base", "config.zip": b"config",
+                        "fix/R.zip": b"runtime"}
+        for path, data in self.objects.items():
+            with open(os.path.join(self.top, path), "wb") as f:
+                f.write(data)
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def sign(self, *extra):
+        proc, port = start_emulator(self.root, *extra)
+        try:
+            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+            conn.request("POST", "/_kav_control/sign", body=b"{}")
+            resp = conn.getresponse()
+            return resp.status, json.loads(resp.read())
+        finally:
+            proc.terminate()
+            proc.wait(10)
+
+    def test_signs_with_its_key_and_refuses_without_one(self):
+        from cryptography.hazmat.primitives import hashes, serialization
+        from cryptography.hazmat.primitives.asymmetric import ec
+        from cryptography.hazmat.primitives.asymmetric.utils import encode_dss_signature
+
+        status, answer = self.sign()
+        self.assertEqual(status, 409, answer)
+        self.assertFalse(os.path.exists(os.path.join(self.top, "summary.ini.sig")))
+
+        key_dir = os.path.join(SOURCE_DIR, "tools", "release-signing", "test-key")
+        status, answer = self.sign("--signing-key", os.path.join(key_dir, "private-key-TESTS-ONLY.pem"))
+        self.assertEqual(status, 200, answer)
+        self.assertEqual(answer["sha256"], {path: hashlib.sha256(data).hexdigest()
+                                            for path, data in self.objects.items() if path != "summary.ini"})
+        with open(os.path.join(self.top, "summary.ini"), "rb") as f:
+            manifest = f.read()
+        with open(os.path.join(self.top, "summary.ini.sig"), "rb") as f:
+            raw = base64.b64decode(f.read().strip(), validate=True)
+        with open(os.path.join(key_dir, "public-key.pem"), "rb") as f:
+            public = serialization.load_pem_public_key(f.read())
+        der = encode_dss_signature(int.from_bytes(raw[:32], "big"), int.from_bytes(raw[32:], "big"))
+        public.verify(der, manifest, ec.ECDSA(hashes.SHA256()))  # raises when it does not hold
+
+
 class LifetimeCase(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The demo of scripts/demo: installs the sample release from the local bucket with the real
-installer, clicking through it as a person would, and saves a picture of every page.
+installer, clicking through it as a person would, and saves a picture of every page. The release is
+signed with the local bucket's test key, which the default build trusts: the first install is a
+verified one, and a package replaced in the bucket after signing is refused.
 
     run_demo.py --build-dir BUILD [--lang en_US.UTF-8]
 
@@ -11,6 +13,7 @@ default endpoint) on an X display.
 import argparse
 import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -22,12 +25,23 @@ import installer_session as inst  # noqa: E402
 
 PREFIX = "9.5KAvrindelIE"
 FIX_PACKAGE = PREFIX + "/fix/9.5.9.1_fix.zip"
+PRODUCT_FILE = inst.PRODUCT_EXE
+
+
+def control(action, body):
+    request = urllib.request.Request(os.environ["KAV_BUCKET_CONTROL"] + "/" + action, data=json.dumps(body).encode(),
+                                     method="POST", headers={"Content-Type": "application/json"})
+    urllib.request.urlopen(request, timeout=10).read()
 
 
 def fault(body):
-    request = urllib.request.Request(os.environ["KAV_BUCKET_CONTROL"] + "/faults", data=json.dumps(body).encode(),
-                                     method="POST", headers={"Content-Type": "application/json"})
-    urllib.request.urlopen(request, timeout=10).read()
+    control("faults", body)
+
+
+def requested_keys():
+    """The object keys the installer asked the bucket for since the last reset."""
+    with urllib.request.urlopen(os.environ["KAV_BUCKET_CONTROL"] + "/log", timeout=10) as answer:
+        return [json.loads(line)["key"] for line in answer.read().decode("utf-8").splitlines()]
 
 
 def say(text):
@@ -70,6 +84,9 @@ def main():
         s.click(inst.MAIN_BUTTON)  # "Open"
         s.dialog_gone()
         say("installer exit code: %d" % s.wait_exit())
+        keys = requested_keys()
+        say("the signed release was verified: summary.ini.sig fetched (%s), every package checked against "
+            "its SHA-256 before it was unpacked" % ("yes" if PREFIX + "/summary.ini.sig" in keys else "NO"))
         record = s.standin_record()
         say("the installed program was started: %s (in %s)" % (record["commandline"].strip(),
                                                               record["currentdir"].strip()))
@@ -89,6 +106,30 @@ def main():
         say("installer exit code: %d" % s.wait_exit())
         say("the failed update left the installation as it was: %s" %
             ("yes" if os.path.exists(os.path.join(s.install_dir, "update.ini")) else "NO"))
+
+        say("an update whose runtime package was replaced in the bucket after the release was signed")
+        control("reset", {})
+        bucket = os.environ["KAV_BUCKET_ROOT_UNIX"]
+        runtime = os.path.join(bucket, FIX_PACKAGE)
+        shutil.copyfile(runtime, runtime + ".signed")
+        shutil.copyfile(os.path.join(bucket, PREFIX, "base.zip"), runtime)
+        installed = open(os.path.join(s.install_dir, PRODUCT_FILE), "rb").read()
+        try:
+            s.start()
+            s.click(inst.MAIN_BUTTON)
+            if s.warning_shown(timeout_ms=30000):
+                s.answer_warning(inst.IDOK)
+            s.wait_page(("failed",), timeout=180)
+            s.screenshot("7-tampered-package-refused")
+            s.click(inst.CLOSE_BOX)
+            say("installer exit code: %d" % s.wait_exit())
+        finally:
+            os.replace(runtime + ".signed", runtime)
+        refused = [line for line in open(s.install_logs()[-1], "rb").read().decode("gbk", "replace").splitlines()
+                   if "Sha256CheckError" in line]
+        say("the replaced package was refused: %s" % (refused[0].split("\t")[-1] if refused else "NO"))
+        say("the installed program is still the signed one: %s" %
+            ("yes" if open(os.path.join(s.install_dir, PRODUCT_FILE), "rb").read() == installed else "NO"))
     except inst.InstallerError as error:
         say("FAILED: %s" % error)
         return 1

@@ -46,6 +46,7 @@ import time
 import urllib.parse
 
 CONTROL_PREFIX = "/_kav_control/"
+SIGNING_DIR = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "release-signing")
 # The service refuses requests whose date is further than this from its own clock.
 MAX_CLOCK_SKEW_S = 15 * 60
 # How long a stalled body keeps the connection open without sending.
@@ -913,9 +914,33 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 raise ValueError('"bytes_per_second" must be a non-negative integer')
             server.rate.set(rate)
             return 200, {"bytes_per_second": rate}
+        if name == "sign" and method == "POST":
+            return self.sign_release(json.loads(body.decode("utf-8") or "{}"))
         if name == "ping" and method == "GET":
             return 200, {"ok": True, "port": server.server_address[1], "bucket": server.bucket.decode("ascii")}
         return 404, {"error": "no control action %s %s" % (method, name)}
+
+
+    def sign_release(self, settings):
+        """Signs the release in the bucket again, as its vendor would after changing it."""
+        server = self.server
+        if server.signing_key is None:
+            return 409, {"error": "the emulator was started without --signing-key"}
+        if not isinstance(settings, dict):
+            raise ValueError("the signing settings are a JSON object")
+        # Imported here: only signing needs the cryptography package.
+        if SIGNING_DIR not in sys.path:
+            sys.path.insert(0, SIGNING_DIR)
+        import sign_release  # noqa: E402
+        try:
+            with open(server.signing_key, "rb") as f:
+                key = sign_release.load_private_key(f.read())
+            digests = sign_release.sign_release(os.fsdecode(server.root), key, settings.get("prefix", "9.5KAvrindelIE"),
+                                                bool(settings.get("allow_missing")),
+                                                bool(settings.get("signature_only")))
+        except (OSError, sign_release.SigningError) as exc:
+            return 409, {"error": str(exc)}
+        return 200, {"sha256": {os.fsdecode(path): hexdigest for path, hexdigest in digests}}
 
 
 class EmulatorServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -923,8 +948,9 @@ class EmulatorServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
     request_queue_size = 64
 
-    def __init__(self, address, root, bucket, key_id, key_secret, log_path, rate, verbose):
+    def __init__(self, address, root, bucket, key_id, key_secret, log_path, rate, verbose, signing_key=None):
         super().__init__(address, Handler)
+        self.signing_key = signing_key
         self.root = os.fsencode(os.path.abspath(root))
         self.real_root = os.path.realpath(self.root)
         self.bucket = bucket.encode("ascii")
@@ -997,6 +1023,7 @@ def parse_args(argv):
     p.add_argument("--rate-limit", type=int, default=0, help="line rate in bytes per second (0: unlimited)")
     p.add_argument("--parent-pid", type=int, help="exit when this process has gone")
     p.add_argument("--verbose", action="store_true", help="log each request to stderr")
+    p.add_argument("--signing-key", help="release key (PEM) with which POST /_kav_control/sign signs the release")
     args = p.parse_args(argv)
     try:
         if not ipaddress.IPv4Address(args.host).is_loopback:
@@ -1018,7 +1045,7 @@ def main(argv=None):
     args = parse_args(argv if argv is not None else sys.argv[1:])
     try:
         server = EmulatorServer((args.host, args.port), args.root, args.bucket, args.key_id, args.key_secret,
-                                args.request_log, args.rate_limit, args.verbose)
+                                args.request_log, args.rate_limit, args.verbose, args.signing_key)
     except OSError as exc:
         sys.stderr.write("oss_emulator: cannot listen on %s:%d: %s\n" % (args.host, args.port, exc))
         return 1

@@ -28,6 +28,8 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
 EMULATOR = os.path.join(HERE, "oss_emulator.py")
 MAKE_RELEASE = os.path.join(SOURCE_DIR, "tools", "sample-release", "make_release.py")
 CHECK_LOG_DIR = os.path.join(SOURCE_DIR, "tools", "oss-peer")
+# The local bucket's release key: good only for tests and the demo.
+TEST_SIGNING_KEY = os.path.join(SOURCE_DIR, "tools", "release-signing", "test-key", "private-key-TESTS-ONLY.pem")
 
 # The default test account: the installer's default build settings point at it.
 FIXED_PORT = 47195
@@ -102,7 +104,8 @@ def start_emulator(args, root, log_path, port_file):
     port = FIXED_PORT if args.fixed_port else 0
     cmd = [sys.executable, EMULATOR, "--root", root, "--bucket", BUCKET, "--key-id", KEY_ID,
            "--key-secret", KEY_SECRET, "--host", "127.0.0.1", "--port", str(port),
-           "--port-file", port_file, "--request-log", log_path, "--parent-pid", str(os.getpid())]
+           "--port-file", port_file, "--request-log", log_path, "--parent-pid", str(os.getpid()),
+           "--signing-key", TEST_SIGNING_KEY]
     if args.rate_limit:
         cmd += ["--rate-limit", str(args.rate_limit)]
     proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL)

@@ -6,11 +6,17 @@
   DIR/9.5KAvrindelIE/config.zip           config/kavrindel.Default.pub and .pri
   DIR/9.5KAvrindelIE/fix/<fix-name>.zip   the product: "kavrindel v9.5.exe", uninstall.exe, the shortcut icon
   DIR/9.5KAvrindelIE/quant/<name>.zip     the Quant runtime, only with --quant-name
+  DIR/9.5KAvrindelIE/summary.ini.sig      the manifest's signature (not with --unsigned)
+
+The release is signed as a vendor signs it (tools/release-signing/sign_release.py): summary.ini gets a
+[sha256] section pinning every package, summary.ini.sig its signature. The default key is the local
+bucket's test key, which the installer's default build trusts.
 
 The archives are written as a Windows tool writes them: MS-DOS attributes, folder entries with the
 directory attribute, names as narrow code page 936 bytes without the UTF-8 flag. Output is
-deterministic (fixed entry times, seeded filler), so two runs give the same bytes.
-Prints a JSON summary (object keys, sizes, CRC-64, archive entries) on stdout.
+deterministic (fixed entry times, seeded filler), so two runs give the same bytes, except the
+signature: ECDSA signatures are randomised (each one verifies).
+Prints a JSON summary (object keys, sizes, CRC-64, MD5, SHA-256, archive entries) on stdout.
 """
 
 import argparse
@@ -25,6 +31,9 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "local-bucket"))
 from oss_emulator import crc64_ecma  # noqa: E402  (the service's checksum, for the summary)
+
+SIGNING_DIR = os.path.join(os.path.dirname(HERE), "release-signing")
+TEST_SIGNING_KEY = os.path.join(SIGNING_DIR, "test-key", "private-key-TESTS-ONLY.pem")
 
 PREFIX = "9.5KAvrindelIE"
 ENTRY_TIME = (2024, 5, 18, 10, 30, 0)
@@ -178,21 +187,28 @@ def build(args):
         q.close()
         packages["quant/" + args.quant_name + ".zip"] = q
 
+    if not args.unsigned:
+        sys.path.insert(0, SIGNING_DIR)
+        import sign_release  # noqa: E402  (needs the cryptography package, unlike the rest)
+        with open(args.signing_key, "rb") as f:
+            sign_release.sign_release(args.out, sign_release.load_private_key(f.read()), PREFIX)
+
     objects = {}
     for folder, _, files in os.walk(top):
         for name in sorted(files):
             path = os.path.join(folder, name)
             with open(path, "rb") as f:
-                crc, md5, size = 0, hashlib.md5(), 0
+                crc, md5, sha256, size = 0, hashlib.md5(), hashlib.sha256(), 0
                 while True:
                     block = f.read(4 * 1024 * 1024)
                     if not block:
                         break
                     crc = crc64_ecma(block, crc)
                     md5.update(block)
+                    sha256.update(block)
                     size += len(block)
             key = os.path.relpath(path, args.out).replace(os.sep, "/")
-            objects[key] = {"size": size, "crc64ecma": str(crc), "md5": md5.hexdigest()}
+            objects[key] = {"size": size, "crc64ecma": str(crc), "md5": md5.hexdigest(), "sha256": sha256.hexdigest()}
     return {
         "root": os.path.abspath(args.out),
         "prefix": PREFIX,
@@ -200,6 +216,7 @@ def build(args):
         "fix_package": args.fix_name,
         "quant_package": args.quant_name or "",
         "cfg_time": args.cfg_time,
+        "signed": not args.unsigned,
         "objects": dict(sorted(objects.items())),
         "entries": {PREFIX + "/" + k: p.names for k, p in packages.items()},
     }
@@ -215,6 +232,9 @@ def main(argv):
     p.add_argument("--cfg-time", default="42", help="[cfgstamp] time, written as given")
     p.add_argument("--big-mb", type=int, default=0, help="add this many MiB of filler to base.zip")
     p.add_argument("--many-files", type=int, default=0, help="add this many small files to base.zip")
+    p.add_argument("--signing-key", default=TEST_SIGNING_KEY,
+                   help="release key (PEM) that signs the release; the local bucket's test key by default")
+    p.add_argument("--unsigned", action="store_true", help="no [sha256] section and no summary.ini.sig")
     args = p.parse_args(argv)
     for value, what in ((args.fix_name, "--fix-name"), (args.quant_name, "--quant-name")):
         if any(c in value for c in "/\\\r\n\0") or value in (".", ".."):
