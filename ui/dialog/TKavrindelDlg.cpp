@@ -71,6 +71,15 @@ LRESULT TKavrindelDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
             OnLButtonUp();
             return 0;
+        case WM_KEYDOWN:
+            keyGesture.Press(static_cast<UINT>(wParam), lParam, state);
+            return 0;
+        case WM_KEYUP:
+            OnKeyUp(static_cast<UINT>(wParam));
+            return 0;
+        case WM_KILLFOCUS:
+            keyGesture.Forget();
+            return TModalWnd::WndProc(message, wParam, lParam);
         case WM_INSTALL_PROGRESS:
         case WM_INSTALL_DONE:
         case WM_INSTALL_FAILED:

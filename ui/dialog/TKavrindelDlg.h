@@ -10,6 +10,7 @@
 #include "system/Handles.h"
 #include "ui/dialog/DialogState.h"
 #include "ui/dialog/InstallEngine.h"
+#include "ui/dialog/KeyAction.h"
 #include "ui/toolkit/TModalWnd.h"
 #include "ui/toolkit/TProcess.h"
 
@@ -57,10 +58,17 @@ public:
 
 private:
     void OnLButtonUp();
+    // Enter and Escape: the main button's and the close box's actions, on the key's release.
+    void OnKeyUp(UINT virtualKey);
+    // The main button on the finished page ("Open"): hide, record the DPI, start the program, close.
+    void OpenInstalledProgram();
+    // The close box where it acts: hide, record the DPI on the finished page, close.
+    void CloseFromCloseBox();
     void OnWorkerMessage(UINT message, LPARAM lParam);
     void ShowFailure(std::int32_t step);
 
     kav::UniqueHandle workerThread;
+    kav::KeyGesture keyGesture;
     void DrawProgressContent(HDC dc);
 };
 
