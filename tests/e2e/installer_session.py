@@ -1,7 +1,7 @@
 """Drives the real installer executable under Wine on an X display, as a person would.
 
 The dialog is found through installer_probe.exe (a small Windows console tool of the build), clicked
-with xdotool, photographed with ImageMagick's import, and its page is told from the colour of a few
+and typed at with xdotool, photographed with ImageMagick's import, and its page is told from the colour of a few
 pixels of the two background pictures. Everything the installer leaves behind is read back from the
 Wine prefix of the build folder. Used by the end-to-end tests and by scripts/demo.
 """
@@ -141,6 +141,10 @@ class Session:
     def dialog_gone(self, timeout_ms=10000):
         return self.probe("gone", timeout_ms=timeout_ms)[0] == 0
 
+    def is_active(self):
+        """Whether the dialog is the foreground window, the one Windows gives the keyboard to."""
+        return self.probe("active")[0] == 0
+
     # --- pointer and screen ------------------------------------------------------------------
 
     def screen(self, point):
@@ -168,6 +172,35 @@ class Session:
         self.move_screen(x, y)
         subprocess.run(["xdotool", "click", "1"], check=True)
         time.sleep(0.4)
+
+    # --- keyboard ------------------------------------------------------------------------------
+
+    def _rest_pointer(self):
+        # Windows gives the keys to the foreground window wherever the pointer is. An X display
+        # without a window manager gives them to the window under the pointer, which Wine then hands
+        # to its foreground window; so the pointer rests on a free spot of the dialog (no button,
+        # nothing hovered). Whether the dialog is the foreground window is is_active's question.
+        x, y = self.screen(FREE_SPOT)
+        # xdotool's --sync waits for a move, so a pointer already in place would block it.
+        here = subprocess.run(["xdotool", "getmouselocation", "--shell"], stdout=subprocess.PIPE,
+                              check=True).stdout.decode()
+        if "X=%d\n" % x not in here or "Y=%d\n" % y not in here:
+            subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y)], check=True)
+
+    def key(self, *names):
+        """Taps keys (X key names: Return, Escape, alt+F4) one after the other."""
+        self._rest_pointer()
+        for name in names:
+            subprocess.run(["xdotool", "key", name], check=True)
+            time.sleep(0.3)
+
+    def key_down(self, name):
+        self._rest_pointer()
+        subprocess.run(["xdotool", "keydown", name], check=True)
+
+    def key_up(self, name):
+        subprocess.run(["xdotool", "keyup", name], check=True)
+        time.sleep(0.3)
 
     def capture(self):
         """One picture of the dialog: a function from a client point to its (r, g, b)."""
