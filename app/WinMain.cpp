@@ -57,6 +57,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ::ShowWindow(dialog->hwnd, SW_SHOW);
     ::SetForegroundWindow(dialog->hwnd);
     dialog->PlaceWindow();
+    // The first frame now, on the screen at once (GdiFlush), and only then the work that an
+    // install needs: the user sees the window while the libraries load.
+    ::UpdateWindow(dialog->hwnd);
+    ::GdiFlush();
+    dialog->PrepareInstall();
 
     TKavrindelDlg& window = *dialog;
     kav::RunModalLoop(

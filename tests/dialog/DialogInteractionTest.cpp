@@ -90,6 +90,7 @@ protected:
         dialog->Create(kav::kDialogClassName, nullptr, kav::kDialogStyle, kav::kDialogExStyle);
         ASSERT_NE(dialog->hwnd, nullptr);
         dialog->CreateControls();
+        dialog->PrepareInstall();
         // Every folder of the install inside this test's own temporary folder.
         InstallSettings& settings = GetInstallSettings();
         settings.installDir = root / settings.productFolderName;

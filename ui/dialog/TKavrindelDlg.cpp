@@ -104,11 +104,14 @@ void TKavrindelDlg::CreateControls() {
     progress->Create(kav::kProgressClassName, hwnd, kav::kProgressStyle, 0);
 
     MainWindowHandle = hwnd;
-    DeriveInstallPaths();
 
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_INSTALLER));
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+void TKavrindelDlg::PrepareInstall() {
+    DeriveInstallPaths();
 
     // The client part: account, storage library, and the one storage client, which stays until the
     // process ends (a worker may still use it while the program exits).

@@ -20,7 +20,13 @@ public:
     ~TKavrindelDlg() = default;
 
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Window text, progress control, MainWindowHandle, icon: what the window itself needs.
     void CreateControls() override;
+    // What only an install needs: the install folders (from the console user's folders) and the
+    // cloud client (account, storage library with WinHTTP and CNG, client). The entry point calls
+    // it once the first frame is on the screen and before the loop handles any input, so that the
+    // window appears without waiting for it and nothing can start an install before it is done.
+    void PrepareInstall();
     void PlaceWindow() override;
     void DrawContent(TMemDC& dc) override;
     // Waits 500 ms, ends the modal loop and destroys the window.
