@@ -23,6 +23,8 @@ CLOSE_BOX = (488, 12)
 # In the installing and failure pictures this spot lies in the white band; in the welcome and
 # finished picture it is dark red.
 BAND_PROBE = (100, 285)
+# The Custom link's area: light text on the welcome page, bare picture on the finished page.
+CUSTOM_LINK_AREA = (400, 290, 495, 310)
 FREE_SPOT = (60, 60)
 
 PACKAGE_CODE = "201805"
@@ -236,6 +238,14 @@ class Session:
         if not _is_white(at(BAND_PROBE)):
             return "welcome"
         return "failed" if _is_light(at(CLOSE_BOX)) else "installing"
+
+    def on_finished_page(self):
+        """The finished page: the welcome picture without the Custom link."""
+        at = self.capture()
+        if _is_white(at(BAND_PROBE)):
+            return False
+        left, top, right, bottom = CUSTOM_LINK_AREA
+        return not any(_is_light(at((x, y))) for x in range(left, right) for y in range(top, bottom))
 
     def page(self):
         """'welcome' (also the finished page, which has the same picture), 'installing' or 'failed'.
