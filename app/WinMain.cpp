@@ -9,6 +9,7 @@
 #include "app/SearchPath.h"
 #include "cloud/IClient.h"
 #include "engine/InstallWorker.h"
+#include "engine/MovedAsideRemoval.h"
 #include "system/Folders.h"
 #include "system/SafeLibrary.h"
 #include "ui/dialog/TKavrindelDlg.h"
@@ -72,6 +73,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CloseInstallLog();
     if (dialog->state == Failed) DeleteDirectoryTree(GetInstallSettings().tempDir.c_str());
 
+    // After an update the worker still deletes the moved-aside installation; the window is gone
+    // and the product started, so the wait keeps nobody waiting on screen.
+    kav::WaitForMovedAsideRemoval();
     if (dialog->IsWorkerRunning()) {
         // Closed with SC_CLOSE during an install: the worker still uses the client part, the
         // storage library, the settings and the log. None of them is released under it, and the

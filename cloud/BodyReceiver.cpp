@@ -51,8 +51,9 @@ void BodyReceiver::Run() {
         received += filled;
         {
             std::lock_guard<std::mutex> guard(lock_);
-            // A failed read drops the part block: the transfer has failed anyway.
-            if (filled > 0 && error == 0) {
+            // The bytes read before a failed read are good: they are handed over too, so that a
+            // resumed download continues right after them.
+            if (filled > 0) {
                 sizes_[slot] = filled;
                 ++produced_;
             }

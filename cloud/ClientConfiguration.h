@@ -16,6 +16,8 @@ struct ClientConfiguration {
     long requestTimeoutMs = 10000;
     int maxRetries = 3;
     long retryScaleMs = 300;
+    // Requests per downloaded object at most, however many of them made progress.
+    int maxDownloadAttempts = 16;
     bool enableCrc64 = true;
     // Requests go straight to the endpoint: no proxy is used. HTTPS always verifies the
     // server's certificate.

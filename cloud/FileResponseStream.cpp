@@ -23,4 +23,9 @@ bool FileResponseStream::Write(const void* data, std::size_t size) {
     return true;
 }
 
+bool FileResponseStream::Truncate() {
+    LARGE_INTEGER start = {};
+    return ::SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file_.Get());
+}
+
 }  // namespace kav::oss

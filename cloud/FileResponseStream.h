@@ -15,6 +15,7 @@ public:
     static std::unique_ptr<ResponseStream> Open(const std::string& path);
 
     bool Write(const void* data, std::size_t size) override;
+    bool Truncate() override;
 
 private:
     explicit FileResponseStream(UniqueHandle file) : file_(std::move(file)) {}

@@ -6,8 +6,9 @@
 #include <climits>
 #include <cstdlib>
 
+#include "cloud/BodyChecks.h"
 #include "cloud/BodyReceiver.h"
-#include "cloud/Crc64.h"
+#include "cloud/DownloadResume.h"
 #include "cloud/ErrorXml.h"
 #include "cloud/HttpDate.h"
 #include "cloud/OssSdk.h"
@@ -34,6 +35,8 @@ constexpr char kCodeNoStream[] = "InvalidResponseStream";
 constexpr char kCodeWriteFailed[] = "StreamWriteFailed";
 constexpr char kCodeIncompleteBody[] = "IncompleteBody";
 constexpr char kCodeCrcMismatch[] = "CrcCheckError";
+constexpr char kCodeSha256Mismatch[] = "Sha256CheckError";
+constexpr char kCodeStartedOver[] = "DownloadStartedOver";
 constexpr char kServiceCodePrefix[] = "HttpStatus";
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
@@ -70,10 +73,10 @@ bool ParseUnsigned(const std::string& text, std::uint64_t& value) {
 struct OssClient::Attempt {
     bool success = false;
     FailureKind kind = FailureKind::Local;
+    bool progressed = false;  // bytes of the body were added to the file
     OssError error;
     std::int64_t contentLength = -1;
     std::string requestId;
-    std::unique_ptr<ResponseStream> stream;
 
     void Fail(FailureKind k, std::string code, std::string message) {
         success = false;
@@ -88,16 +91,35 @@ struct OssClient::Attempt {
     }
 };
 
+// One download across its attempts: the file (opened when the first body arrives), what it holds
+// of the object, and the checks over its bytes.
+struct OssClient::Transfer {
+    Transfer(bool crc64, bool sha256) : checks(crc64, sha256) {}
+
+    // Empties the file: the object is fetched again from byte 0.
+    bool StartOver() {
+        point = ResumePoint();
+        checks.Reset();
+        return !stream || stream->Truncate();
+    }
+
+    std::unique_ptr<ResponseStream> stream;
+    ResumePoint point;
+    BodyChecks checks;
+};
+
 OssClient::OssClient(const std::string& endpoint, const std::string& accessKeyId, const std::string& accessKeySecret,
                      const ClientConfiguration& configuration)
     : accessKeyId_(accessKeyId), accessKeySecret_(accessKeySecret), configuration_(configuration) {
     endpointValid_ = ParseEndpoint(endpoint, endpoint_);
     retry_.maxRetries = configuration.maxRetries;
     retry_.scaleMs = configuration.retryScaleMs;
+    retry_.maxDownloadAttempts = configuration.maxDownloadAttempts;
 }
 
 OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, const std::string& key,
-                                   const char* subresource, const GetObjectRequest* download) const {
+                                   const char* subresource, const GetObjectRequest* download,
+                                   Transfer* transfer) const {
     Attempt attempt;
     const WinHttpApi* api = GetWinHttpApi();
     HINTERNET session = SdkSession();
@@ -141,8 +163,12 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
         attempt.Fail(FailureKind::Local, kCodeSignFailed, "the request could not be signed");
         return attempt;
     }
+    // A download that ended part way asks for the rest of the same object. Version 1 of the
+    // signature does not cover Range or If-Match.
+    const std::string resume = transfer != nullptr ? ResumeHeaders(transfer->point) : std::string();
+    const bool resumed = !resume.empty();
     const std::string headers = "Date: " + date + "\r\nAuthorization: " + authorization +
-                                "\r\nUser-Agent: " + configuration_.userAgent + "\r\n";
+                                "\r\nUser-Agent: " + configuration_.userAgent + "\r\n" + resume;
     const std::wstring wideHeaders = Wide(headers);
     if (!api->AddRequestHeaders(request.Get(), wideHeaders.c_str(), static_cast<DWORD>(-1L),
                                 WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
@@ -174,6 +200,27 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
         attempt.contentLength = static_cast<std::int64_t>(length);
     }
 
+    AnswerPlacement placement = AnswerPlacement::NotABody;
+    if (transfer != nullptr) {
+        std::string contentRange;
+        QueryText(*api, request.Get(), WINHTTP_QUERY_CONTENT_RANGE, WINHTTP_HEADER_NAME_BY_INDEX, contentRange);
+        placement = PlaceAnswer(transfer->point, resumed, static_cast<int>(status), contentRange,
+                                attempt.contentLength);
+        if (placement == AnswerPlacement::StartOverNext) {
+            // The bytes in the file cannot be continued with this answer: its body is left unread.
+            const std::int64_t had = transfer->point.received;
+            if (!transfer->StartOver()) {
+                attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the response stream could not be emptied");
+                return attempt;
+            }
+            attempt.Fail(FailureKind::Stale, kCodeStartedOver,
+                         "HTTP " + std::to_string(status) + (contentRange.empty() ? "" : " " + contentRange) +
+                             " does not continue the " + std::to_string(had) +
+                             " bytes already received; the download starts again from byte 0");
+            return attempt;
+        }
+    }
+
     const bool answeredOk = status >= kFirstSuccessStatus && status <= kLastSuccessStatus;
     if (!answeredOk) {
         std::string body;
@@ -194,34 +241,48 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
                      !parsed.message.empty() ? parsed.message : statusText);
         return attempt;
     }
-    if (download == nullptr) {
+    if (download == nullptr || transfer == nullptr) {
         attempt.success = true;
         return attempt;
     }
 
-    // The body: fresh stream, blocks of at least 64 KiB (one progress call each keeps the dialog's
-    // message queue short), CRC-64 over everything written.
-    attempt.stream = download->StreamFactory() ? download->StreamFactory()() : nullptr;
-    if (!attempt.stream) {
-        attempt.Fail(FailureKind::Local, kCodeNoStream, "the response stream could not be created");
-        return attempt;
+    // The body: the download's one stream (made when the first body arrives), blocks of at least
+    // 64 KiB (one progress call each keeps the dialog's message queue short), CRC-64 and, when the
+    // request names a digest, SHA-256 over the whole file, however many parts it came in.
+    if (!transfer->stream) {
+        transfer->stream = download->StreamFactory() ? download->StreamFactory()() : nullptr;
+        if (!transfer->stream) {
+            attempt.Fail(FailureKind::Local, kCodeNoStream, "the response stream could not be created");
+            return attempt;
+        }
+    }
+    ResumePoint& point = transfer->point;
+    if (placement == AnswerPlacement::StartOver) {
+        if (!transfer->StartOver()) {
+            attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the response stream could not be emptied");
+            return attempt;
+        }
+        point.total = attempt.contentLength;
+        QueryText(*api, request.Get(), WINHTTP_QUERY_ETAG, WINHTTP_HEADER_NAME_BY_INDEX, point.etag);
     }
     const TransferProgress& progress = download->Progress();
-    std::uint64_t crc = 0;
-    std::int64_t received = 0;
+    std::int64_t received = 0;  // in this attempt
     {
         BodyReceiver receiver(*api, request.Get(), attempt.contentLength);
         BodyReceiver::Block block;
         while (receiver.Next(block)) {
-            if (configuration_.enableCrc64) crc = Crc64Update(crc, block.data, block.size);
-            if (!attempt.stream->Write(block.data, block.size)) {
+            transfer->checks.Update(block.data, block.size);
+            if (!transfer->stream->Write(block.data, block.size)) {
                 attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the body could not be written to the stream");
                 return attempt;
             }
             received += block.size;
+            point.received += block.size;
+            attempt.progressed = true;
             receiver.Release();
+            // Counted over the whole object, so that resumed bytes never move the bar back.
             if (progress.handler != nullptr) {
-                progress.handler(block.size, received, attempt.contentLength, progress.userData);
+                progress.handler(block.size, point.received, point.total, progress.userData);
             }
         }
         if (receiver.Error() != 0) {
@@ -235,22 +296,32 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
                          std::to_string(attempt.contentLength) + " bytes");
         return attempt;
     }
+    // The service names the whole object's CRC-64, on a part as well.
     std::string crcText;
     std::uint64_t expectedCrc = 0;
-    if (configuration_.enableCrc64 &&
+    if (transfer->checks.HasCrc64() &&
         QueryText(*api, request.Get(), WINHTTP_QUERY_CUSTOM, kCrc64Header, crcText) &&
-        ParseUnsigned(crcText, expectedCrc) && expectedCrc != crc) {
+        ParseUnsigned(crcText, expectedCrc) && expectedCrc != transfer->checks.Crc64()) {
         attempt.Fail(FailureKind::Integrity, kCodeCrcMismatch,
-                     "CRC-64 of the body is " + std::to_string(crc) + ", the service names " + crcText);
+                     "CRC-64 of the body is " + std::to_string(transfer->checks.Crc64()) + ", the service names " +
+                         crcText);
+    } else if (download->ExpectedSha256() && !transfer->checks.Sha256Matches(*download->ExpectedSha256())) {
+        attempt.Fail(FailureKind::Integrity, kCodeSha256Mismatch, "SHA-256 of the body differs from the expected digest");
+    } else {
+        attempt.success = true;
         return attempt;
     }
-    attempt.success = true;
+    // A damaged file is not continued: the next attempt fetches the whole object again.
+    attempt.progressed = false;
+    if (!transfer->StartOver()) {
+        attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the response stream could not be emptied");
+    }
     return attempt;
 }
 
 ObjectMetaOutcome OssClient::GetObjectMeta(const std::string& bucket, const std::string& key) const {
     for (int retries = 0;; ++retries) {
-        Attempt attempt = Send("HEAD", bucket, key, kObjectMetaSubresource, nullptr);
+        Attempt attempt = Send("HEAD", bucket, key, kObjectMetaSubresource, nullptr, nullptr);
         if (attempt.success || !retry_.ShouldRetry(attempt.kind, attempt.error.httpStatus, retries)) {
             ObjectMetaOutcome outcome;
             outcome.success = attempt.success;
@@ -269,21 +340,26 @@ bool OssClient::DoesObjectExist(const std::string& bucket, const std::string& ke
 
 GetObjectOutcome OssClient::GetObject(const GetObjectRequest& request) const {
     GetObjectOutcome outcome;
-    for (int retries = 0;; ++retries) {
-        // The previous attempt's stream is closed before the factory opens the next one.
-        outcome.content.reset();
-        Attempt attempt = Send("GET", request.Bucket(), request.Key(), "", &request);
+    Transfer transfer(configuration_.enableCrc64, request.ExpectedSha256().has_value());
+    int retriesSpent = 0;
+    for (;;) {
+        Attempt attempt = Send("GET", request.Bucket(), request.Key(), "", &request, &transfer);
         ++outcome.attempts;
-        if (attempt.success || !retry_.ShouldRetry(attempt.kind, attempt.error.httpStatus, retries)) {
+        NextAttempt next;
+        if (!attempt.success) {
+            next = retry_.AfterFailedDownload(attempt.kind, attempt.error.httpStatus, attempt.progressed, retriesSpent,
+                                              outcome.attempts);
+        }
+        if (attempt.success || !next.again) {
             outcome.success = attempt.success;
             outcome.error = std::move(attempt.error);
-            outcome.contentLength = attempt.contentLength;
+            outcome.contentLength = attempt.success ? transfer.point.total : attempt.contentLength;
             outcome.requestId = std::move(attempt.requestId);
-            outcome.content = std::move(attempt.stream);
+            outcome.content = std::move(transfer.stream);
             return outcome;
         }
-        attempt.stream.reset();
-        ::Sleep(static_cast<DWORD>(retry_.DelayMs(retries)));
+        retriesSpent = next.retriesSpent;
+        if (next.delayMs > 0) ::Sleep(static_cast<DWORD>(next.delayMs));
     }
 }
 

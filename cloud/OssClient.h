@@ -39,7 +39,7 @@ struct GetObjectOutcome {
     std::int64_t contentLength = -1;
     std::string requestId;
     int attempts = 0;  // requests sent, the first included
-    // The stream of the last attempt; the file behind it closes when the outcome is released.
+    // The download's stream; the file behind it closes when the outcome is released.
     std::unique_ptr<ResponseStream> content;
 };
 
@@ -52,15 +52,19 @@ public:
     bool DoesObjectExist(const std::string& bucket, const std::string& key) const;
     ObjectMetaOutcome GetObjectMeta(const std::string& bucket, const std::string& key) const;
 
-    // Downloads the whole body into a stream from the request's factory, retrying as configured.
+    // Downloads the whole object into one stream from the request's factory. An attempt that ends
+    // part way is followed by one that asks for the rest (Range and If-Match); see RetryStrategy
+    // for when attempts end. contentLength is then the whole object's.
     GetObjectOutcome GetObject(const GetObjectRequest& request) const;
 
     const ClientConfiguration& Configuration() const { return configuration_; }
 
 private:
     struct Attempt;
+    struct Transfer;
+    // download and transfer are null for a request without a body to keep.
     Attempt Send(const char* verb, const std::string& bucket, const std::string& key, const char* subresource,
-                 const GetObjectRequest* download) const;
+                 const GetObjectRequest* download, Transfer* transfer) const;
 
     bool endpointValid_ = false;
     Endpoint endpoint_;

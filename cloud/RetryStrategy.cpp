@@ -13,6 +13,7 @@ bool RetryStrategy::ShouldRetry(FailureKind kind, int httpStatus, int attempted)
     switch (kind) {
         case FailureKind::Transport:
         case FailureKind::Integrity:
+        case FailureKind::Stale:
             return true;
         case FailureKind::Service:
             return httpStatus >= kFirstServerErrorStatus && httpStatus <= kLastServerErrorStatus;
@@ -26,6 +27,24 @@ long RetryStrategy::DelayMs(int attempted) const {
     if (attempted < 0) attempted = 0;
     if (attempted > kLargestShift) attempted = kLargestShift;
     return scaleMs * (1L << attempted);
+}
+
+NextAttempt RetryStrategy::AfterFailedDownload(FailureKind kind, int httpStatus, bool progressed, int retriesSpent,
+                                               int attemptsMade) const {
+    NextAttempt next;
+    next.retriesSpent = retriesSpent;
+    if (attemptsMade >= maxDownloadAttempts) return next;
+    if (kind == FailureKind::Stale || (kind == FailureKind::Transport && progressed)) {
+        // The next request differs from this one (it resumes further on, or asks for everything).
+        next.again = true;
+        if (progressed) next.retriesSpent = 0;
+        return next;
+    }
+    if (!ShouldRetry(kind, httpStatus, retriesSpent)) return next;
+    next.again = true;
+    next.delayMs = DelayMs(retriesSpent);
+    next.retriesSpent = retriesSpent + 1;
+    return next;
 }
 
 }  // namespace kav::oss

@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "app/InstallLog.h"
 #include "app/InstallSettings.h"
 #include "cloud/IClient.h"
 #include "engine/CopyBack.h"
+#include "engine/InstallationSwap.h"
+#include "engine/MovedAsideRemoval.h"
 #include "engine/WorkerMessages.h"
 #include "system/DesktopShortcut.h"
 #include "system/Folders.h"
@@ -86,9 +89,10 @@ void Begin(const char* line, int step) {
     PostInstallMessage(WM_INSTALL_STEP, step);
 }
 
-// The run's own log lies in the install folder, which is about to be removed: while the old folder
-// goes and the staged one takes its place, the log file waits in the staging folder (closed, so
-// that neither the removal nor the rename meets an open file) and then comes back with the rest.
+// The run's own log lies in the install folder, which is about to leave its place: while the old
+// folder goes aside (or, when it cannot, is removed) and the staged one takes its place, the log
+// file waits in the staging folder (closed, so that no rename or removal meets an open file) and
+// then comes back with the rest.
 class ParkedLog {
 public:
     ParkedLog(const std::string& tempDir) {
@@ -209,6 +213,9 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     CleanInstallFiles(&client);
     ::Sleep(kStepPauseMs);
 
+    // The staged installation is made complete before it replaces anything: the version file and
+    // the product's two configuration values go into the staging folder, so whatever takes the old
+    // installation's place is whole.
     Begin(kLineSaveVersion, StepSaveVersion);
     const std::string versionFile = temp + kVersionFile;
     char stamp[kStampBytes] = {};
@@ -216,24 +223,49 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     WriteProfile("cfgstamp", "time", stamp, versionFile);
     WriteProfile("version", "cur", client.fixPackage, versionFile);
     WriteProfile("version", "quant", client.quantPackage, versionFile);
+    WriteProfile("kavrindel", "package", settings.packageCode.c_str(), temp + kPubFile);
+    char language[kLanguageBytes] = {};
+    std::snprintf(language, sizeof language, "%d", static_cast<int>(settings.uiLanguageId));
+    WriteProfile("kavrindel", "language", language, temp + kPriFile);
     settings.installedVersion = client.fixPackage;
+    if (!ContinueAfter(SwapStage::StagingComplete)) return 0;
 
+    const std::string& installDir = settings.installDir;
     Begin(kLineDeleteOld, StepDeleteOldInstall);
     ParkedLog log(temp);
-    DeleteDirectoryTree(settings.installDir.c_str());
+    MoveAsideResult aside = MoveInstallationAside(installDir);
+    // A folder that cannot be moved aside is removed as far as it can be; the copy below then
+    // brings the new version over what is left.
+    if (aside == MoveAsideResult::Refused) DeleteDirectoryTree(installDir.c_str());
     client.progressPercent += kProgressAfterRemoval;
     PostInstallMessage(WM_INSTALL_PROGRESS, client.progressPercent);
+    if (!ContinueAfter(SwapStage::OldOutOfPlace)) return 0;
 
     ::Sleep(kStepPauseMs);
     WriteLogLine(kLineMoveNew);
-    const bool copied = std::rename(temp.c_str(), settings.installDir.c_str()) != 0;
+    const bool copied = !PlaceStagedFolder(temp, installDir);
     if (copied) {
-        const std::optional<std::string> command = CopyBackCommandLine(temp, settings.installDir);
-        if (!command || !RunCopyBack(*command) || !StagedFilesInPlace(temp, settings.installDir)) {
+        // The staged folder cannot take the old one's place by a rename (another volume, or a file
+        // in it is open). A copy into the empty place would leave a partial installation that the
+        // next start could not tell from a whole one, so the old installation returns to its place
+        // and the copy goes over it, as for a folder that could not be moved aside.
+        if (aside == MoveAsideResult::MovedAside && PutMovedAsideBack(installDir)) {
+            aside = MoveAsideResult::Refused;
+            DeleteDirectoryTree(installDir.c_str());
+        }
+        const std::optional<std::string> command = CopyBackCommandLine(temp, installDir);
+        if (!command || !RunCopyBack(*command) || !StagedFilesInPlace(temp, installDir)) {
+            // An old installation still aside (it could not be put back before the copy) takes the
+            // place of the partial copy again.
+            if (aside == MoveAsideResult::MovedAside) {
+                DeleteDirectoryTree(installDir.c_str());
+                PutMovedAsideBack(installDir);
+            }
             log.Resume();
             return Fail(kLineCopyBackFailed, StepFilesOccupied);
         }
     }
+    if (!ContinueAfter(SwapStage::NewInPlace)) return 0;
     log.Resume();
 
     client.progressPercent += kProgressAfterMove;
@@ -243,16 +275,18 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     RegisterUninstallEntry();
     RegisterUrlProtocol();
     CreateDesktopShortcut();
+    if (!ContinueAfter(SwapStage::Registered)) return 0;
 
     CloseInstallLog();
 
-    WriteProfile("kavrindel", "package", settings.packageCode.c_str(), settings.installDir + kPubFile);
-    char language[kLanguageBytes] = {};
-    std::snprintf(language, sizeof language, "%d", static_cast<int>(settings.uiLanguageId));
-    WriteProfile("kavrindel", "language", language, settings.installDir + kPriFile);
-
     client.progressPercent += kProgressAfterConfiguration;
     PostInstallMessage(WM_INSTALL_PROGRESS, client.progressPercent);
+    const bool oldAside = aside == MoveAsideResult::MovedAside;
+    if (oldAside) BeginMovedAsideRemoval();
     PostInstallMessage(WM_INSTALL_DONE, 0);
+    if (oldAside) {
+        DiscardMovedAside(installDir);
+        EndMovedAsideRemoval();
+    }
     return 1;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Checks the built installer executable: the DLLs it imports, what it exports, its manifest."""
+"""Checks the built installer executable: the DLLs it imports, what it exports, its manifest, its size."""
 import argparse
+import os
 import re
 import subprocess
 import sys
@@ -16,6 +17,7 @@ ALLOWED_IMPORTS = {
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--objdump", required=True)
+    parser.add_argument("--max-bytes", type=int, help="the largest the executable may be")
     parser.add_argument("exe")
     args = parser.parse_args()
 
@@ -44,9 +46,15 @@ def main():
     if b"Microsoft.Windows.Common-Controls" not in data:
         failures.append("the manifest does not ask for Common Controls 6")
 
+    size = os.path.getsize(args.exe)
+    if args.max_bytes is not None and size > args.max_bytes:
+        failures.append(f"the executable is {size:,} bytes, more than {args.max_bytes:,}")
+
     for f in failures:
         print("FAIL:", f)
     print(f"imports: {', '.join(sorted(imports))}")
+    limit = f" (at most {args.max_bytes:,})" if args.max_bytes is not None else ""
+    print(f"size: {size:,} bytes{limit}")
     return 1 if failures else 0
 
 

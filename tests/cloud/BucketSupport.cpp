@@ -218,6 +218,9 @@ std::vector<LoggedRequest> RequestLog() {
         if (json.Member("status", raw)) r.status = std::atoi(raw.c_str());
         if (json.Member("signature_ok", raw)) r.signatureOk = raw == "true";
         if (json.Member("bytes_sent", raw)) r.bytesSent = std::atoll(raw.c_str());
+        if (json.Member("range", raw)) r.range = JsonLine::Unquote(raw);
+        if (json.Member("if_match", raw)) r.ifMatch = JsonLine::Unquote(raw);
+        if (json.Member("content_range", raw)) r.contentRange = JsonLine::Unquote(raw);
         if (json.Member("headers", raw)) {
             std::string agent;
             if (JsonLine(raw).Member("user-agent", agent)) r.userAgent = JsonLine::Unquote(agent);

@@ -43,8 +43,11 @@ struct LoggedRequest {
     std::string fault;  // empty when none
     int status = 0;
     bool signatureOk = false;
-    std::int64_t bytesSent = 0;
+    std::int64_t bytesSent = 0;  // bytes of this answer's body
     std::string userAgent;
+    std::string range;         // the request's Range header; empty when none
+    std::string ifMatch;       // the request's If-Match header; empty when none
+    std::string contentRange;  // the answer's Content-Range (a 206); empty otherwise
 };
 std::vector<LoggedRequest> RequestLog();
 

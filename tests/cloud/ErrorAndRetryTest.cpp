@@ -73,6 +73,51 @@ INSTANTIATE_TEST_SUITE_P(
                     RetryCase{FailureKind::Service, 499, 0, false}, RetryCase{FailureKind::Service, 600, 0, false},
                     RetryCase{FailureKind::Local, 0, 0, false}));
 
+struct DownloadRetryCase {
+    const char* name;
+    FailureKind kind;
+    int status;
+    bool progressed;
+    int retriesSpent;
+    int attemptsMade;
+    bool again;
+    long delayMs;
+    int retriesAfter;
+};
+
+class DownloadRetries : public testing::TestWithParam<DownloadRetryCase> {};
+
+TEST_P(DownloadRetries, ProgressKeepsTheBudgetAndTheCapEndsEverything) {
+    const DownloadRetryCase& c = GetParam();
+    const kav::oss::RetryStrategy strategy;  // 3 retries, 300 ms scale, 16 attempts
+    const kav::oss::NextAttempt next =
+        strategy.AfterFailedDownload(c.kind, c.status, c.progressed, c.retriesSpent, c.attemptsMade);
+    EXPECT_EQ(next.again, c.again);
+    if (c.again) {
+        EXPECT_EQ(next.delayMs, c.delayMs);
+        EXPECT_EQ(next.retriesSpent, c.retriesAfter);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Decisions, DownloadRetries,
+    testing::Values(
+        DownloadRetryCase{"nothingFirst", FailureKind::Transport, 0, false, 0, 1, true, 300, 1},
+        DownloadRetryCase{"nothingThird", FailureKind::Transport, 0, false, 2, 3, true, 1200, 3},
+        DownloadRetryCase{"nothingBudgetSpent", FailureKind::Transport, 0, false, 3, 4, false, 0, 0},
+        // A cut after new bytes resumes at once and gives the budget back.
+        DownloadRetryCase{"cutAfterBytes", FailureKind::Transport, 0, true, 2, 7, true, 0, 0},
+        DownloadRetryCase{"cutAfterBytesBudgetSpent", FailureKind::Transport, 0, true, 3, 9, true, 0, 0},
+        DownloadRetryCase{"objectChanged", FailureKind::Stale, 412, false, 1, 5, true, 0, 1},
+        DownloadRetryCase{"checksumMismatch", FailureKind::Integrity, 200, false, 0, 1, true, 300, 1},
+        DownloadRetryCase{"serverError", FailureKind::Service, 503, false, 1, 2, true, 600, 2},
+        DownloadRetryCase{"notFound", FailureKind::Service, 404, false, 0, 1, false, 0, 0},
+        DownloadRetryCase{"fileNotWritable", FailureKind::Local, 0, true, 0, 1, false, 0, 0},
+        DownloadRetryCase{"capAfterProgress", FailureKind::Transport, 0, true, 0, 16, false, 0, 0},
+        DownloadRetryCase{"capWhenStale", FailureKind::Stale, 412, false, 0, 16, false, 0, 0},
+        DownloadRetryCase{"lastBeforeCap", FailureKind::Transport, 0, true, 0, 15, true, 0, 0}),
+    [](const testing::TestParamInfo<DownloadRetryCase>& info) { return std::string(info.param.name); });
+
 TEST(RetryDelays, GrowExponentiallyOnTheScale) {
     const kav::oss::RetryStrategy strategy;
     EXPECT_EQ(strategy.DelayMs(0), 300);
@@ -89,6 +134,7 @@ TEST(ClientConfiguration, DefaultsAreTheInstallersSettings) {
     EXPECT_EQ(c.requestTimeoutMs, 10000);
     EXPECT_EQ(c.maxRetries, 3);
     EXPECT_EQ(c.retryScaleMs, 300);
+    EXPECT_EQ(c.maxDownloadAttempts, 16);
     EXPECT_TRUE(c.enableCrc64);
     EXPECT_EQ(c.userAgent, "Kavrindel-Installer/9.5.9.1 (Windows)");
 }

@@ -20,13 +20,15 @@ TEST(FileResponseStream, TruncatesAndSharesTheFileForReadingAndWriting) {
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     EXPECT_TRUE(other.IsValid()) << ::GetLastError();
     other.Reset();
-    // A retry opens a fresh stream while the first one may still be open.
-    auto second = kav::oss::FileResponseStream::Open(path);
-    ASSERT_NE(second, nullptr);
-    ASSERT_TRUE(second->Write("retry", 5));
+    // A download that starts over empties the stream and writes from its start.
+    ASSERT_TRUE(first->Write(" and more", 9));
+    EXPECT_EQ(kavtest::ReadFileBytes(path), "new and more");
+    ASSERT_TRUE(first->Truncate());
+    EXPECT_EQ(kavtest::ReadFileBytes(path), "");
+    ASSERT_TRUE(first->Write("again", 5));
+    ASSERT_TRUE(first->Write("!", 1));
     first.reset();
-    second.reset();
-    EXPECT_EQ(kavtest::ReadFileBytes(path), "retry");
+    EXPECT_EQ(kavtest::ReadFileBytes(path), "again!");
 }
 
 TEST(FileResponseStream, NoStreamWhenTheFolderIsMissing) {

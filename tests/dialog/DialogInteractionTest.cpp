@@ -14,6 +14,7 @@
 #include "app/InstallSettings.h"
 #include "app/LocalizedTexts.h"
 #include "cloud/IClient.h"
+#include "engine/InstallationSwap.h"
 #include "engine/WorkerMessages.h"
 #include "ui/dialog/DialogLayout.h"
 #include "ui/dialog/TKavrindelDlg.h"
@@ -304,6 +305,22 @@ TEST_F(Dialog, AReinstallAsksAndCancelLeavesEverything) {
     EXPECT_EQ(g_standIns.manifestReads, 1);
     EXPECT_FALSE(kavtest::PathExists(settings.tempDir + "\\stale.zip"));
     EXPECT_TRUE(Pump([this] { return dialog->state == Finished; }, 5000));
+}
+
+// A run cut between its two renames left the old installation moved aside: the next start puts it
+// back before the reinstall warning looks for the install folder, which it then finds.
+TEST_F(Dialog, TheStartPutsAMovedAsideInstallationBackBeforeTheWarning) {
+    InstallSettings& settings = GetInstallSettings();
+    const std::string aside = kav::MovedAsideFolderFor(settings.installDir);
+    ASSERT_TRUE(::CreateDirectoryA(aside.c_str(), nullptr));
+    kavtest::WriteFileBytes(aside + "\\kavrindel v9.5.exe", "old program");
+    g_standIns.answer = IDCANCEL;
+
+    Press(Centre(dialog->buttonRect));
+    EXPECT_EQ(g_standIns.asks, 1);
+    EXPECT_EQ(kavtest::ReadFileBytes(settings.installDir + "\\kavrindel v9.5.exe"), "old program");
+    EXPECT_FALSE(kavtest::PathExists(aside));
+    EXPECT_EQ(dialog->state, Ready);
 }
 
 TEST_F(Dialog, AFailedManifestShowsTheFailurePageAndClosesTheLog) {

@@ -5,10 +5,12 @@
 #include <process.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -17,7 +19,10 @@
 #include "cloud/IClient.h"
 #include "cloud/OssClient.h"
 #include "cloud/OssSdk.h"
+#include "engine/InstallRecovery.h"
 #include "engine/InstallWorker.h"
+#include "engine/InstallationSwap.h"
+#include "engine/MovedAsideRemoval.h"
 #include "engine/WorkerMessages.h"
 #include "system/Folders.h"
 #include "system/ProductPaths.h"
@@ -127,34 +132,7 @@ private:
     std::vector<Posted> messages_;
 };
 
-// ---- a tree digest, to prove an old installation untouched ------------------------------------
-
-void CollectTree(const std::string& root, const std::string& relative, std::map<std::string, std::string>& out,
-                 const std::string& skip) {
-    WIN32_FIND_DATAA entry;
-    const std::string folder = relative.empty() ? root : root + "\\" + relative;
-    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string rel = relative.empty() ? name : relative + "\\" + name;
-        if (rel == skip) continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[rel + "\\"] = "";
-            CollectTree(root, rel, out, skip);
-        } else {
-            out[rel] = kavtest::ReadFileBytes(root + "\\" + rel);
-        }
-    } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
-}
-
-std::map<std::string, std::string> TreeOf(const std::string& root, const std::string& skip = "") {
-    std::map<std::string, std::string> out;
-    CollectTree(root, "", out, skip);
-    return out;
-}
+using kavtest::TreeOf;
 
 std::string Profile(const std::string& file, const char* section, const char* key) {
     char value[512] = {};
@@ -200,6 +178,26 @@ void RemoveRegistrations() {
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kav::UrlSchemeNameFor(s.packageCode).c_str());
     ::DeleteFileA(kav::DesktopShortcutPath().c_str());
 }
+
+// Windows refuses to rename a folder while a program holds a file in it open, and a rename to
+// another volume; Wine allows the first, and the test folders share one volume. While this lives,
+// the swap's renames of the folders named are refused as Windows would refuse them.
+class RefusedRename {
+public:
+    explicit RefusedRename(std::string from) : previous_(kav::SetSwapMoveFunction(&Move)) { Refused() = std::move(from); }
+    ~RefusedRename() { kav::SetSwapMoveFunction(previous_); }
+    RefusedRename(const RefusedRename&) = delete;
+    RefusedRename& operator=(const RefusedRename&) = delete;
+
+private:
+    static std::string& Refused() {
+        static std::string from;
+        return from;
+    }
+    static bool Move(const char* from, const char* to) { return from != Refused() && kav::RenameFolder(from, to); }
+
+    kav::FolderMoveFunction previous_;
+};
 
 // ---- the fixture: what the dialog does before it starts the worker, then the worker ------------
 
@@ -349,9 +347,10 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutQuant) {
     EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u) << log.back();
 }
 
-// The run's log lies in the old install folder; it waits aside while the old folder goes, so the
-// removal is complete, the staged folder is renamed into place and the log goes on in it.
-TEST_F(InstallWorkerRun, ReinstallRemovesTheOldFolderAndRenamesTheNewOne) {
+// The run's log lies in the old install folder; it waits aside while the old folder is moved aside,
+// the staged folder is renamed into place, the log goes on in it, and the old folder is deleted
+// after the last message.
+TEST_F(InstallWorkerRun, ReinstallMovesTheOldFolderAsideAndRenamesTheNewOne) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
     ASSERT_TRUE(MakeDirectoryPath((s.logDir + "\\").c_str()));
@@ -362,6 +361,17 @@ TEST_F(InstallWorkerRun, ReinstallRemovesTheOldFolderAndRenamesTheNewOne) {
     EXPECT_EQ(FolderIdentity(s.installDir), stagingIdentity_);
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\old-only.dat"));
     EXPECT_FALSE(kavtest::PathExists(s.logDir + "\\000000000install.log")) << "it belonged to the old installation";
+    EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(kav::DiscardFolderFor(s.installDir)));
+    EXPECT_EQ(Profile(s.installDir + "\\config\\kavrindel.Default.pri", "kavrindel", "language"), "2052");
+    // The program's exit waits for the deletion; it must not wait once the worker is done.
+    static std::atomic<bool> waited{false};
+    std::thread([] {
+        kav::WaitForMovedAsideRemoval();
+        waited = true;
+    }).detach();
+    for (int i = 0; i < 100 && !waited; ++i) ::Sleep(50);
+    EXPECT_TRUE(waited) << "the exit would wait for ever";
     EXPECT_NE(kavtest::ReadFileBytes(s.installDir + "\\kavrindel v9.5.exe"), "old program");
     const std::vector<std::string> log = LogMessages(s.logDir);
     ASSERT_GE(log.size(), 3u);
@@ -370,11 +380,13 @@ TEST_F(InstallWorkerRun, ReinstallRemovesTheOldFolderAndRenamesTheNewOne) {
     EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u);
 }
 
-// A file of the old installation held open by another program keeps the old folder from going:
-// the rename fails and the staged folder is copied over the install folder instead.
+// A file of the old installation held open by another program keeps the old folder from moving
+// aside: it is removed as far as it can be, the rename fails and the staged folder is copied over
+// the install folder instead.
 TEST_F(InstallWorkerRun, ReinstallCopiesTheNewVersionOverTheOldOne) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
+    RefusedRename refused(s.installDir);
     // A file of the old installation that the new release does not contain, held open without
     // delete sharing, as another program would.
     HANDLE held = ::CreateFileA((s.installDir + "\\old-only.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -392,6 +404,7 @@ TEST_F(InstallWorkerRun, ReinstallCopiesTheNewVersionOverTheOldOne) {
     EXPECT_FALSE(kavtest::PathExists(s.tempDir)) << "the staging folder is deleted after the copy";
     EXPECT_NE(FolderIdentity(s.installDir), stagingIdentity_) << "copied, not renamed";
     EXPECT_TRUE(kavtest::PathExists(s.installDir + "\\old-only.dat")) << "the held file stays";
+    EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
     const std::vector<std::string> log = LogMessages(s.logDir);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u) << "the log went on after the copy";
@@ -422,6 +435,7 @@ TEST_F(InstallWorkerRun, FirstInstallWithoutLogRenamesTheStagingFolder) {
 TEST_F(InstallWorkerRun, CopyBackFailureEndsTheRunWithCodeEleven) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
+    RefusedRename refused(s.installDir);
     HANDLE held = ::CreateFileA((s.installDir + "\\kavrindel v9.5.exe").c_str(), GENERIC_READ, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -446,6 +460,138 @@ TEST_F(InstallWorkerRun, CopyBackFailureEndsTheRunWithCodeEleven) {
         << "nothing is registered after the failure";
     if (key != nullptr) ::RegCloseKey(key);
 }
+
+// The staged folder cannot be renamed into place (the chosen install folder lies on another volume):
+// the old installation returns to its place before the copy, so that no moment leaves a partial
+// copy in the place beside a moved-aside folder, which the next start would take for the new one.
+bool g_asideDuringCopy = true;
+bool NoteMovedAside(kav::SwapStage stage) {
+    if (stage == kav::SwapStage::NewInPlace) {
+        g_asideDuringCopy = kavtest::PathExists(kav::MovedAsideFolderFor(GetInstallSettings().installDir));
+    }
+    return true;
+}
+
+TEST_F(InstallWorkerRun, StagedFolderThatCannotBeRenamedIsCopiedOverTheOldOne) {
+    MakeOldInstallation();
+    const InstallSettings& s = GetInstallSettings();
+    RefusedRename refused(s.tempDir);
+    kav::SetSwapStageHook(&NoteMovedAside);
+    const bool ran = Run();
+    kav::SetSwapStageHook(nullptr);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(workerResult_, 1u);
+    EXPECT_EQ(recorder_.ClosingValues(), (std::vector<LPARAM>{75, 79, 80}));
+    EXPECT_FALSE(g_asideDuringCopy);
+    EXPECT_NE(FolderIdentity(s.installDir), stagingIdentity_) << "copied, not renamed";
+    EXPECT_NE(kavtest::ReadFileBytes(s.installDir + "\\kavrindel v9.5.exe"), "old program");
+    EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\old-only.dat"));
+    EXPECT_EQ(Profile(s.installDir + "\\config\\kavrindel.Default.pri", "kavrindel", "language"), "2052");
+    EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(s.tempDir));
+    const std::vector<std::string> log = LogMessages(s.logDir);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u) << "the log went on after the copy";
+}
+
+// A folder that cannot be moved aside but can be removed: the removal, then the rename.
+TEST_F(InstallWorkerRun, RefusedMoveAsideFallsBackToRemovalAndRename) {
+    MakeOldInstallation();
+    const InstallSettings& s = GetInstallSettings();
+    RefusedRename refused(s.installDir);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(workerResult_, 1u);
+    EXPECT_EQ(recorder_.ClosingValues(), (std::vector<LPARAM>{75, 79, 80}));
+    EXPECT_EQ(FolderIdentity(s.installDir), stagingIdentity_);
+    EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\old-only.dat"));
+    EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(s.tempDir));
+}
+
+// ---- a run cut during the swap, then the next start's recovery --------------------------------
+
+enum class Release { None, Old, New };
+
+struct CutCase {
+    const char* name;
+    kav::SwapStage stage;
+    bool oldInstallation;  // an update (true) or a first install
+    Release after;         // what the install folder holds after the recovery
+};
+
+// The stage hook: records the complete staged tree, stops at the case's stage, and at the discard
+// stage deletes half of the folder first, as a deletion cut in its middle leaves it.
+struct CutState {
+    kav::SwapStage stopAt;
+    std::map<std::string, std::string> staged;
+};
+CutState* g_cut = nullptr;
+
+void DeleteHalfOfTree(const std::string& root) {
+    std::map<std::string, std::string> tree = TreeOf(root);
+    bool drop = true;
+    for (const auto& [relative, bytes] : tree) {
+        if (relative.back() == '\\') continue;
+        if (drop) ::DeleteFileA((root + "\\" + relative).c_str());
+        drop = !drop;
+    }
+}
+
+bool CutAt(kav::SwapStage stage) {
+    const InstallSettings& s = GetInstallSettings();
+    if (stage == kav::SwapStage::StagingComplete) g_cut->staged = TreeOf(s.tempDir, "kavrindellog");
+    if (stage != g_cut->stopAt) return true;
+    if (stage == kav::SwapStage::Discarding) DeleteHalfOfTree(kav::DiscardFolderFor(s.installDir));
+    return false;
+}
+
+class InstallWorkerCut : public InstallWorkerRun, public ::testing::WithParamInterface<CutCase> {
+protected:
+    void TearDown() override {
+        kav::SetSwapStageHook(nullptr);
+        g_cut = nullptr;
+        InstallWorkerRun::TearDown();
+    }
+};
+
+TEST_P(InstallWorkerCut, RecoveryLeavesOneWholeRelease) {
+    const CutCase& c = GetParam();
+    const InstallSettings& s = GetInstallSettings();
+    if (c.oldInstallation) MakeOldInstallation();
+    const auto oldTree = TreeOf(s.installDir, "kavrindellog");
+    CutState state{c.stage, {}};
+    g_cut = &state;
+    kav::SetSwapStageHook(&CutAt);
+    ASSERT_TRUE(Run());
+    kav::SetSwapStageHook(nullptr);
+    ASSERT_FALSE(state.staged.empty());
+    ASSERT_NE(state.staged, oldTree);
+
+    // The next start: recovery, then the staging folder emptied as before every install.
+    kav::RecoverInterruptedSwap(s.installDir);
+    DeleteDirectoryTree(s.tempDir.c_str());
+
+    switch (c.after) {
+        // The run's log folder is all a first install had made of the install folder.
+        case Release::None: EXPECT_TRUE(TreeOf(s.installDir, "kavrindellog").empty()); break;
+        case Release::Old: EXPECT_EQ(TreeOf(s.installDir, "kavrindellog"), oldTree); break;
+        case Release::New: EXPECT_EQ(TreeOf(s.installDir, "kavrindellog"), state.staged); break;
+    }
+    EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(kav::DiscardFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(s.tempDir));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WithoutQuant, InstallWorkerCut,
+    ::testing::Values(CutCase{"StagingComplete", kav::SwapStage::StagingComplete, true, Release::Old},
+                      CutCase{"OldOutOfPlace", kav::SwapStage::OldOutOfPlace, true, Release::Old},
+                      CutCase{"NewInPlace", kav::SwapStage::NewInPlace, true, Release::New},
+                      CutCase{"Registered", kav::SwapStage::Registered, true, Release::New},
+                      CutCase{"DiscardHalfDone", kav::SwapStage::Discarding, true, Release::New},
+                      CutCase{"FirstInstallBeforeRename", kav::SwapStage::OldOutOfPlace, false, Release::None},
+                      CutCase{"FirstInstallRenamed", kav::SwapStage::NewInPlace, false, Release::New}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.name); });
 
 // ---- failures: one per step, each ending the run with the old installation untouched ----------
 

@@ -38,6 +38,37 @@ bool PathExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+void CollectTree(const std::string& root, const std::string& relative, std::map<std::string, std::string>& out,
+                 const std::string& skip) {
+    WIN32_FIND_DATAA entry;
+    const std::string folder = relative.empty() ? root : root + "\\" + relative;
+    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string rel = relative.empty() ? name : relative + "\\" + name;
+        if (rel == skip) continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[rel + "\\"] = "";
+            CollectTree(root, rel, out, skip);
+        } else {
+            out[rel] = ReadFileBytes(root + "\\" + rel);
+        }
+    } while (::FindNextFileA(find, &entry));
+    ::FindClose(find);
+}
+
+}  // namespace
+
+std::map<std::string, std::string> TreeOf(const std::string& root, const std::string& skip) {
+    std::map<std::string, std::string> out;
+    CollectTree(root, "", out, skip);
+    return out;
+}
+
 void RemoveTree(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;

@@ -2,6 +2,7 @@
 // Small helpers shared by the test executables.
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 namespace kavtest {
@@ -32,6 +33,11 @@ public:
 private:
     std::string path_;
 };
+
+// Every file and folder under root by its path relative to root ("a\\b.txt"; folders end in a
+// backslash), files with their whole content: two trees compare equal exactly when they hold the
+// same names and bytes. An entry whose relative path is skip is left out with all beneath it.
+std::map<std::string, std::string> TreeOf(const std::string& root, const std::string& skip = "");
 
 // Removes a folder tree without the shell (so a test's clean-up never shows a dialog).
 void RemoveTree(const std::string& path);

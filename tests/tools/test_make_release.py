@@ -176,9 +176,17 @@ class MakeReleaseTest(unittest.TestCase):
                 with open(a, "rb") as fa, open(os.path.join(two, os.path.relpath(a, one)), "rb") as fb:
                     self.assertEqual(fa.read(), fb.read(), a)
 
+    def test_many_files(self):
+        out = os.path.join(self.tmp, "many")
+        self.assertEqual(self.make(out, "--many-files", "45")[0], 0)
+        with zipfile.ZipFile(os.path.join(out, PREFIX, "base.zip")) as z:
+            many = [i.filename for i in z.infolist() if i.filename.startswith("Server/data/many/")]
+        self.assertEqual(len(many), 45)
+        self.assertEqual(len(set(many)), 45)
+
     def test_bad_options_are_refused(self):
         for options in (["--fix-name", "../x"], ["--fix-name", ""], ["--quant-name", "a\\b"],
-                        ["--package-code", "2018\n05"], ["--big-mb", "-1"]):
+                        ["--package-code", "2018\n05"], ["--big-mb", "-1"], ["--many-files", "-1"]):
             with self.subTest(options=options):
                 rc, _, stderr = self.make(os.path.join(self.tmp, "bad"), *options)
                 self.assertEqual(rc, 2, stderr)

@@ -323,6 +323,101 @@ class EmulatorCase(unittest.TestCase):
         with open(self.log_path) as f:
             self.assertEqual(f.read(), "")
 
+    # -- ranges and conditions -----------------------------------------------------------------
+
+    def test_parse_range(self):
+        unsatisfiable = oss_emulator.RANGE_UNSATISFIABLE
+        cases = [
+            (None, 100, None), ("bytes=0-", 100, (0, 99)), ("bytes=60-", 100, (60, 99)),
+            ("bytes=10-19", 100, (10, 19)), ("bytes=90-500", 100, (90, 99)), ("bytes=99-99", 100, (99, 99)),
+            ("bytes=-30", 100, (70, 99)), ("bytes=-500", 100, (0, 99)), (" bytes=5-6 ", 100, (5, 6)),
+            ("bytes=100-", 100, unsatisfiable), ("bytes=150-200", 100, unsatisfiable), ("bytes=-0", 100, unsatisfiable),
+            ("bytes=0-", 0, unsatisfiable), ("bytes=-1", 0, unsatisfiable),
+            # What the service cannot read is ignored: the whole object.
+            ("bytes=20-10", 100, None), ("bytes=0-1,5-6", 100, None), ("items=0-5", 100, None), ("bytes=-", 100, None),
+            ("bytes=a-", 100, None), ("", 100, None),
+        ]
+        for header, size, expected in cases:
+            with self.subTest(header=header, size=size):
+                self.assertEqual(oss_emulator.parse_range(header, size), expected)
+
+    def test_ranged_get_answers_the_part_with_the_whole_objects_checksums(self):
+        key = b"9.5KAvrindelIE/fix/R.zip"
+        data = self.files[key]
+        size = len(data)
+        etag = '"%s"' % hashlib.md5(data).hexdigest().upper()
+        cases = [
+            ("bytes=180000-", 206, 180000, size - 1),
+            ("bytes=0-0", 206, 0, 0),
+            ("bytes=299000-400000", 206, 299000, size - 1),
+            ("bytes=-10", 206, size - 10, size - 1),
+            ("bytes=5-1", 200, 0, size - 1),
+            ("bytes=0-1,4-5", 200, 0, size - 1),
+        ]
+        for header, status, first, last in cases:
+            with self.subTest(header):
+                resp = self.request("GET", key, headers={"Range": header})
+                self.assertEqual(resp.status, status)
+                h = resp.headers
+                self.assertEqual(resp.body, data[first:last + 1])
+                self.assertEqual(int(h["content-length"]), last + 1 - first)
+                self.assertEqual(h["etag"], etag)
+                self.assertEqual(int(h["x-oss-hash-crc64ecma"]), oss_emulator.crc64_ecma(data))
+                if status == 206:
+                    self.assertEqual(h["content-range"], "bytes %d-%d/%d" % (first, last, size))
+                    self.assertNotIn("content-md5", h, "an MD5 of the whole object does not describe a part")
+                else:
+                    self.assertNotIn("content-range", h)
+        entries = self.log()
+        self.assertEqual([(e["range"], e["status"], e["bytes_sent"]) for e in entries],
+                         [(c[0], c[1], c[3] + 1 - c[2]) for c in cases])
+        self.assertEqual(entries[0]["content_range"], "bytes 180000-299999/300000")
+        self.assertIsNone(entries[-1]["content_range"])
+        # The signature does not cover Range.
+        self.assertTrue(all(e["signature_ok"] for e in entries))
+
+    def test_range_beyond_the_object_is_invalid_range(self):
+        key = b"9.5KAvrindelIE/fix/R.zip"
+        for header in ("bytes=300000-", "bytes=400000-500000"):
+            with self.subTest(header):
+                resp = self.request("GET", key, headers={"Range": header})
+                self.assertEqual(resp.status, 416)
+                self.assertEqual(resp.headers["content-type"], "application/xml")
+                self.assertEqual(resp.headers["content-range"], "bytes */300000")
+                self.assertEqual(resp.xml("Code"), "InvalidRange")
+                self.assertEqual(resp.xml("RequestId"), resp.headers["x-oss-request-id"])
+                self.assertEqual(resp.xml("ActualObjectSize"), "300000")
+        resp = self.request("GET", b"9.5KAvrindelIE/empty.bin", headers={"Range": "bytes=0-"})
+        self.assertEqual(resp.status, 416)
+
+    def test_if_match_admits_only_the_objects_etag(self):
+        key = b"9.5KAvrindelIE/check.txt"
+        etag = '"%s"' % hashlib.md5(b"123456789").hexdigest().upper()
+        other = '"%s"' % hashlib.md5(b"other").hexdigest().upper()
+        cases = [
+            ("GET", {"If-Match": etag}, 200, b"123456789"),
+            ("GET", {"If-Match": "*"}, 200, b"123456789"),
+            ("GET", {"If-Match": other + ", " + etag}, 200, b"123456789"),
+            ("GET", {"If-Match": etag, "Range": "bytes=4-"}, 206, b"56789"),
+            ("GET", {"If-Match": other}, 412, None),
+            ("GET", {"If-Match": etag.strip('"')}, 412, None),
+            # The condition is looked at before the range.
+            ("GET", {"If-Match": other, "Range": "bytes=100-"}, 412, None),
+            ("HEAD", {"If-Match": other}, 412, None),
+        ]
+        for method, headers, status, body in cases:
+            with self.subTest(method=method, headers=headers):
+                resp = self.request(method, key, query="objectMeta" if method == "HEAD" else "", headers=headers)
+                self.assertEqual(resp.status, status)
+                if body is not None:
+                    self.assertEqual(resp.body, body)
+                elif method == "GET":
+                    self.assertEqual(resp.xml("Code"), "PreconditionFailed")
+                    self.assertEqual(resp.xml("Condition"), "If-Match")
+        entries = self.log()
+        self.assertEqual([e["if_match"] for e in entries], [c[1]["If-Match"] for c in cases])
+        self.assertEqual(entries[4]["error_code"], "PreconditionFailed")
+
     # -- faults ---------------------------------------------------------------------------------
 
     def test_status_faults(self):
@@ -418,10 +513,59 @@ class EmulatorCase(unittest.TestCase):
         entry = self.log()[-1]
         self.assertEqual((entry["fault"], entry["bytes_sent"]), ("stall_after:5000", 5000))
 
+    def test_cut_ranged_answer_counts_the_bytes_of_its_part(self):
+        key = b"9.5KAvrindelIE/fix/R.zip"
+        self.fault(key=key.decode(), truncate_after=1000, count=-1)
+        resp = self.request("GET", key, headers={"Range": "bytes=200000-"})
+        self.assertEqual(resp.status, 206)
+        self.assertIsInstance(resp.error, http.client.IncompleteRead)
+        self.assertEqual(resp.body, self.files[key][200000:201000])
+        entry = self.log()[-1]
+        self.assertEqual((entry["bytes_sent"], entry["content_range"]), (1000, "bytes 200000-299999/300000"))
+
+    def test_ignore_range_answers_ranged_requests_whole(self):
+        key = b"9.5KAvrindelIE/fix/R.zip"
+        self.fault(key=key.decode(), ignore_range=True, count=1)
+        # A request without a range does not use the fault up.
+        self.assertEqual(self.request("GET", key).status, 200)
+        resp = self.request("GET", key, headers={"Range": "bytes=100-"})
+        self.assertEqual((resp.status, resp.body), (200, self.files[key]))
+        self.assertNotIn("content-range", resp.headers)
+        self.assertEqual(self.request("GET", key, headers={"Range": "bytes=100-"}).status, 206)
+        self.assertEqual([e["fault"] for e in self.log()], [None, "ignore_range", None])
+
+    def test_replace_after_changes_the_object_once_the_answer_ended(self):
+        key = b"9.5KAvrindelIE/changing.bin"
+        old, new = random.Random(21).randbytes(50000), random.Random(22).randbytes(40000)
+        path = os.path.join(os.fsencode(self.root), key)
+        with open(path, "wb") as f:
+            f.write(old)
+        with open(path.replace(b"changing", b"changed"), "wb") as f:
+            f.write(new)
+        try:
+            self.fault(key=key.decode(), truncate_after=1000, count=1)
+            self.fault(key=key.decode(), replace_after="9.5KAvrindelIE/changed.bin", count=1)
+            first = self.request("GET", key)
+            self.assertEqual(first.body, old[:1000])
+            old_etag = first.headers["etag"]
+            stale = self.request("GET", key, headers={"Range": "bytes=1000-", "If-Match": old_etag})
+            self.assertEqual((stale.status, stale.xml("Code")), (412, "PreconditionFailed"))
+            fresh = self.request("GET", key)
+            self.assertEqual(fresh.body, new)
+            self.assertEqual(fresh.headers["etag"], '"%s"' % hashlib.md5(new).hexdigest().upper())
+            self.assertEqual(int(fresh.headers["x-oss-hash-crc64ecma"]), oss_emulator.crc64_ecma(new))
+            self.assertEqual([e["fault"] for e in self.log()],
+                             ["truncate_after:1000,replace_after:9.5KAvrindelIE/changed.bin", None, None])
+        finally:
+            os.remove(path)
+            os.remove(path.replace(b"changing", b"changed"))
+
     def test_invalid_faults_are_refused(self):
         for settings in ({"key": "a"}, {"key": "a", "status": 200}, {"key": "a", "status": 503, "corrupt": True},
                      {"key": "a", "truncate_after": -1}, {"key": "a", "status": 503, "count": 0},
-                     {"key": "a", "status": 503, "method": "PUT"}, {"key": "a", "corrupt": 1}, [1, 2]):
+                     {"key": "a", "status": 503, "method": "PUT"}, {"key": "a", "corrupt": 1}, [1, 2],
+                     {"key": "a", "ignore_range": 1}, {"key": "a", "replace_after": ""},
+                     {"key": "a", "replace_after": 5}):
             with self.subTest(settings=settings):
                 status, _ = self.control("POST", "faults", settings)
                 self.assertEqual(status, 400)

@@ -1,13 +1,18 @@
-// The program's pictures and icon as the resource script embeds them: their formats, and the
-// areas behind the dialog's texts and bar that must stay readable.
+// The program's pictures and icon as the resource script embeds them: their formats, that the
+// packed pictures unpack to exactly the drawn files, and the areas behind the dialog's texts and
+// bar that must stay readable.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <set>
+#include <string>
 
+#include "TestSupport.h"
 #include "resources/ResourceIds.h"
 #include "system/Handles.h"
+#include "ui/toolkit/ArtworkBitmap.h"
 
 namespace {
 
@@ -17,9 +22,13 @@ constexpr int kPictureHeight = 310;
 // Every pixel of a picture, read from its DIB section.
 class Picture {
 public:
-    explicit Picture(int id)
-        : bitmap_(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP,
-                                                    0, 0, LR_CREATEDIBSECTION))) {
+    // A picture of the program, as the dialog loads it.
+    explicit Picture(int id) : Picture(kav::LoadArtworkBitmap(::GetModuleHandleW(nullptr), id)) {}
+    // A .bmp file, as Windows itself reads it.
+    explicit Picture(const std::string& path)
+        : Picture(kav::UniqueBitmap(static_cast<HBITMAP>(
+              ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)))) {}
+    explicit Picture(kav::UniqueBitmap bitmap) : bitmap_(std::move(bitmap)) {
         if (bitmap_) ::GetObjectW(bitmap_.Get(), sizeof section, &section);
     }
     bool Loaded() const { return bitmap_.IsValid(); }
@@ -85,6 +94,28 @@ TEST(Artwork, PicturesAre500By310With24BitsPerPixel) {
         EXPECT_EQ(picture.section.dsBm.bmWidth, kPictureWidth);
         EXPECT_EQ(picture.section.dsBm.bmHeight, kPictureHeight);
         EXPECT_EQ(picture.section.dsBmih.biBitCount, 24);
+    }
+}
+
+// The pictures are stored packed; unpacked they must be the drawn files, every byte of every row.
+TEST(Artwork, PicturesUnpackToTheDrawnFiles) {
+    const struct {
+        int id;
+        const char* file;
+    } pictures[] = {{IDB_BACKGROUND_READY, "background_ready.bmp"}, {IDB_BACKGROUND_INSTALL, "background_install.bmp"}};
+    for (const auto& p : pictures) {
+        const Picture packed(p.id);
+        const Picture drawn(kavtest::SourceDir() + "\\resources\\" + p.file);
+        ASSERT_TRUE(packed.Loaded()) << p.id;
+        ASSERT_TRUE(drawn.Loaded()) << p.file;
+        const BITMAP& a = packed.section.dsBm;
+        const BITMAP& b = drawn.section.dsBm;
+        ASSERT_EQ(a.bmWidth, b.bmWidth);
+        ASSERT_EQ(a.bmHeight, b.bmHeight);
+        ASSERT_EQ(a.bmBitsPixel, b.bmBitsPixel);
+        ASSERT_EQ(a.bmWidthBytes, b.bmWidthBytes);
+        ASSERT_EQ(packed.section.dsBmih.biHeight, drawn.section.dsBmih.biHeight) << "same row order";
+        EXPECT_EQ(std::memcmp(a.bmBits, b.bmBits, static_cast<size_t>(a.bmWidthBytes) * a.bmHeight), 0) << p.file;
     }
 }
 

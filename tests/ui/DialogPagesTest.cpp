@@ -17,6 +17,7 @@
 #include "resources/ResourceIds.h"
 #include "ui/dialog/DialogLayout.h"
 #include "ui/dialog/TKavrindelDlg.h"
+#include "ui/toolkit/ArtworkBitmap.h"
 #include "ui/toolkit/SharedDrawing.h"
 
 namespace {
@@ -64,7 +65,7 @@ std::string DialogEnvironment::originalInstallDir;
 
 // The colour of a pixel of a background picture of the program.
 COLORREF PicturePixel(int id, int x, int y) {
-    kav::UniqueBitmap picture(::LoadBitmapW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id)));
+    kav::UniqueBitmap picture(kav::LoadArtworkBitmap(::GetModuleHandleW(nullptr), id));
     kav::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     kav::ScopedSelectObject select(dc.Get(), picture.Get());
     return ::GetPixel(dc.Get(), x, y);
@@ -72,7 +73,7 @@ COLORREF PicturePixel(int id, int x, int y) {
 
 // Pixels of rect that differ from the background picture.
 int DrawnOver(const Capture& shot, int picture, RECT rect) {
-    kav::UniqueBitmap bitmap(::LoadBitmapW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(picture)));
+    kav::UniqueBitmap bitmap(kav::LoadArtworkBitmap(::GetModuleHandleW(nullptr), picture));
     kav::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     kav::ScopedSelectObject select(dc.Get(), bitmap.Get());
     int n = 0;

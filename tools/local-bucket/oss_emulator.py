@@ -10,6 +10,10 @@ Serves a folder as one bucket over plain HTTP on the loopback interface:
   key pair: 403 SignatureDoesNotMatch / InvalidAccessKeyId with the service's XML error body;
 * HEAD ?objectMeta and GET with Content-Length, ETag, Last-Modified, x-oss-request-id and
   x-oss-hash-crc64ecma; 404 NoSuchKey for a missing object;
+* a single byte range on GET (206 with Content-Range; 416 InvalidRange for a range that starts
+  beyond the object; a range it cannot read is ignored and the whole object sent) and If-Match
+  (412 PreconditionFailed when no named ETag is the object's); x-oss-hash-crc64ecma is always the
+  whole object's, as the service sends it on a part too;
 * per-key fault injection, a line-rate limit and a JSON-lines request log, driven through an
   unsigned control API under /_kav_control/.
 
@@ -30,6 +34,7 @@ import ipaddress
 import itertools
 import json
 import os
+import re
 import select
 import signal
 import socket
@@ -70,9 +75,11 @@ ERROR_MESSAGES = {
     "InternalError": "We encountered an internal error. Please try again.",
     "InvalidAccessKeyId": "The OSS Access Key Id you provided does not exist in our records.",
     "InvalidArgument": "The request is invalid.",
+    "InvalidRange": "The requested range cannot be satisfied",
     "MethodNotAllowed": "The specified method is not allowed against this resource.",
     "NoSuchBucket": "The specified bucket does not exist.",
     "NoSuchKey": "The specified key does not exist.",
+    "PreconditionFailed": "At least one of the pre-conditions you specified did not hold.",
     "RequestTimeTooSkewed": "The difference between the request time and the current time is too large.",
     "ServiceUnavailable": "Please reduce your request rate.",
     "SignatureDoesNotMatch": "The request signature we calculated does not match the signature you "
@@ -187,8 +194,10 @@ class MetadataCache:
 # ---------------------------------------------------------------------------------------------
 # Faults
 
-FAULT_KINDS = ("status", "truncate_after", "corrupt", "delay_ms", "stall_after")
+FAULT_KINDS = ("status", "truncate_after", "corrupt", "delay_ms", "stall_after", "ignore_range", "replace_after")
 BODY_FAULTS = ("truncate_after", "corrupt", "stall_after")
+# Faults that only ever concern a GET.
+GET_FAULTS = BODY_FAULTS + ("ignore_range", "replace_after")
 
 
 class Fault:
@@ -199,9 +208,13 @@ class Fault:
             raise ValueError("give exactly one of " + ", ".join(FAULT_KINDS))
         self.kind = kinds[0]
         self.value = settings[self.kind]
-        if self.kind == "corrupt":
+        if self.kind in ("corrupt", "ignore_range"):
             if self.value is not True:
-                raise ValueError('"corrupt" must be true')
+                raise ValueError('"%s" must be true' % self.kind)
+        elif self.kind == "replace_after":
+            # The key of another object of the bucket whose content replaces this one's.
+            if not isinstance(self.value, str) or not self.value:
+                raise ValueError('"replace_after" must name an object key')
         elif self.kind == "status":
             if not isinstance(self.value, int) or isinstance(self.value, bool) or not 400 <= self.value <= 599:
                 raise ValueError('"status" must be an HTTP error status (400-599)')
@@ -224,7 +237,7 @@ class Fault:
             raise ValueError('"count" must be a positive number or -1 (every request)')
         method = settings.get("method")
         if method is None:
-            self.methods = {"GET"} if self.kind in BODY_FAULTS else {"GET", "HEAD"}
+            self.methods = {"GET"} if self.kind in GET_FAULTS else {"GET", "HEAD"}
         elif method in ("GET", "HEAD"):
             self.methods = {method}
         else:
@@ -242,7 +255,7 @@ class Fault:
             self.count -= 1
 
     def describe(self):
-        return "corrupt" if self.kind == "corrupt" else "%s:%s" % (self.kind, self.value)
+        return self.kind if self.value is True else "%s:%s" % (self.kind, self.value)
 
     def as_json(self):
         return {"id": self.id, "kind": self.kind, "value": self.value, "remaining": self.count,
@@ -401,6 +414,46 @@ def sign(secret, text):
 
 
 # ---------------------------------------------------------------------------------------------
+# Conditions and ranges
+
+RANGE_UNSATISFIABLE = "unsatisfiable"
+_RANGE_PATTERN = re.compile(r"bytes=(\d*)-(\d*)")
+
+
+def parse_range(header, size):
+    """What a Range header asks of an object of `size` bytes.
+
+    None: answer the whole object (no header, or one the service cannot read: another unit, several
+    ranges, a last byte before the first); RANGE_UNSATISFIABLE: 416; else (first, last) inclusive,
+    the last byte clamped to the object's end.
+    """
+    if header is None:
+        return None
+    m = _RANGE_PATTERN.fullmatch(header.strip())
+    if m is None or (not m.group(1) and not m.group(2)):
+        return None
+    if not m.group(1):  # bytes=-n: the last n bytes
+        suffix = int(m.group(2))
+        if suffix == 0 or size == 0:
+            return RANGE_UNSATISFIABLE
+        return max(0, size - suffix), size - 1
+    first = int(m.group(1))
+    if m.group(2) and int(m.group(2)) < first:
+        return None
+    if first >= size:
+        return RANGE_UNSATISFIABLE
+    return first, min(int(m.group(2)), size - 1) if m.group(2) else size - 1
+
+
+def if_match_holds(header, etag):
+    """Whether an If-Match header (absent, "*" or a list of quoted ETags) admits the object's ETag."""
+    if header is None:
+        return True
+    tags = [t.strip() for t in header.split(",")]
+    return "*" in tags or etag in tags
+
+
+# ---------------------------------------------------------------------------------------------
 
 class OssError(Exception):
     def __init__(self, status, code, message=None, extra=None):
@@ -505,7 +558,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         entry = {"method": method, "path": path.decode("latin-1"), "query": query.decode("latin-1"),
                  "headers": self.logged_headers(), "raw_key": None, "status": None,
                  "signature_ok": False, "bytes_sent": 0, "fault": None, "time": time.time(),
-                 "request_id": new_request_id(), "error_code": None}
+                 "request_id": new_request_id(), "error_code": None,
+                 "range": self.headers.get("Range"), "if_match": self.headers.get("If-Match"),
+                 "content_range": None}
         started = time.monotonic()
         try:
             self.serve_object(method, path, query, entry)
@@ -664,17 +719,41 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if f is None:
                 raise OssError(404, "NoSuchKey")
         except OssError as err:
-            entry["fault"] = ",".join(faults) or None
-            entry["error_code"] = err.code
-            entry["status"] = err.status
-            self.send_error_xml(method, err, entry["request_id"], host_id)
+            self.answer_error(method, err, entry, faults, host_id)
             return
-        with f:
-            self.send_object(method, key, f, entry, faults)
+        replacements = self.server.faults.take_all(method, key, "replace_after")
+        try:
+            with f:
+                self.send_object(method, key, f, entry, faults, host_id)
+        finally:
+            # The object changes once this answer has ended, however it ended.
+            for fault in replacements:
+                faults.append(fault.describe())
+                entry["fault"] = ",".join(faults)
+                self.replace_object(key, fault.value.encode("utf-8"))
 
-    def send_error_xml(self, method, err, request_id, host_id):
+    def replace_object(self, key, source_key):
+        source = self.object_file(source_key)
+        if source is None:
+            sys.stderr.write("oss_emulator: replace_after names no object %r\n" % source_key)
+            return
+        target = os.path.join(self.server.root, key)
+        temporary = target + b".replacing"
+        with source, open(temporary, "wb") as out:
+            out.write(source.read())
+        os.replace(temporary, target)
+
+    def answer_error(self, method, err, entry, faults, host_id, headers=()):
+        entry["fault"] = ",".join(faults) or None
+        entry["error_code"] = err.code
+        entry["status"] = err.status
+        self.send_error_xml(method, err, entry["request_id"], host_id, headers)
+
+    def send_error_xml(self, method, err, request_id, host_id, headers=()):
         body = error_xml(err.code, err.message, request_id, host_id, err.extra)
         self.send_response(err.status)
+        for name, value in headers:
+            self.send_header(name, value)
         self.send_header("Content-Type", "application/xml")
         self.send_header("Content-Length", "0" if method == "HEAD" else str(len(body)))
         self.send_header("Connection", "close" if self.close_connection else "keep-alive")
@@ -684,52 +763,76 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if method != "HEAD":
             self.wfile.write(body)
 
-    def send_object(self, method, key, f, entry, faults):
+    def send_object(self, method, key, f, entry, faults, host_id):
         st = os.fstat(f.fileno())
         md5, crc = self.server.metadata.get(f, st)
         size = st.st_size
+        etag = '"%s"' % md5
+        # Conditions come before the range, as HTTP orders them.
+        if not if_match_holds(self.headers.get("If-Match"), etag):
+            self.answer_error(method, OssError(412, "PreconditionFailed", extra=[("Condition", "If-Match")]),
+                              entry, faults, host_id)
+            return
+        part = None
+        if method == "GET":
+            part = parse_range(self.headers.get("Range"), size)
+            if part is not None and self.server.faults.take(method, key, ("ignore_range",)) is not None:
+                faults.append("ignore_range")
+                part = None
+        if part == RANGE_UNSATISFIABLE:
+            err = OssError(416, "InvalidRange", extra=[("RangeRequested", self.headers.get("Range")),
+                                                       ("ActualObjectSize", str(size))])
+            self.answer_error(method, err, entry, faults, host_id, [("Content-Range", "bytes */%d" % size)])
+            return
+        first, end = (0, size) if part is None else (part[0], part[1] + 1)
         body_fault = None
         if method == "GET":
             body_fault = self.server.faults.take(method, key, BODY_FAULTS)
             if body_fault is not None:
                 faults.append(body_fault.describe())
         entry["fault"] = ",".join(faults) or None
-        entry["status"] = 200
+        entry["status"] = 200 if part is None else 206
         ext = os.path.splitext(key)[1].decode("latin-1").lower()
-        self.send_response(200)
+        self.send_response(entry["status"])
         self.send_header("Content-Type", CONTENT_TYPES.get(ext, "application/octet-stream"))
-        self.send_header("Content-Length", str(size))
+        self.send_header("Content-Length", str(end - first))
+        if part is not None:
+            entry["content_range"] = "bytes %d-%d/%d" % (first, end - 1, size)
+            self.send_header("Content-Range", entry["content_range"])
         # send_header("Connection") also sets close_connection: answer what the client asked for.
         self.send_header("Connection", "close" if self.close_connection else "keep-alive")
         self.send_header("Accept-Ranges", "bytes")
-        self.send_header("ETag", '"%s"' % md5)
+        self.send_header("ETag", etag)
         self.send_header("Last-Modified", email.utils.formatdate(st.st_mtime, usegmt=True))
         self.send_header("x-oss-request-id", entry["request_id"])
         self.send_header("x-oss-object-type", "Normal")
         self.send_header("x-oss-storage-class", "Standard")
+        # The whole object's checksums, on a part as well.
         self.send_header("x-oss-hash-crc64ecma", str(crc))
-        self.send_header("Content-MD5", base64.b64encode(binascii.unhexlify(md5)).decode("ascii"))
+        if part is None:
+            self.send_header("Content-MD5", base64.b64encode(binascii.unhexlify(md5)).decode("ascii"))
         self.end_headers()
         if method == "HEAD":
             return
-        limit = size
+        limit = end
         corrupt_at = None
         if body_fault is not None:
             if body_fault.kind in ("truncate_after", "stall_after"):
-                limit = min(size, body_fault.value)
-            elif body_fault.kind == "corrupt" and size > 0:
-                corrupt_at = size // 2
-        self.send_file_range(f, limit, corrupt_at, entry)
+                limit = min(end, first + body_fault.value)
+            elif body_fault.kind == "corrupt" and end > first:
+                corrupt_at = first + (end - first) // 2
+        self.send_file_range(f, first, limit, corrupt_at, entry)
         if body_fault is None:
             return
         if body_fault.kind == "truncate_after":
             self.close_connection = True  # the body ends early for the client
-        elif body_fault.kind == "stall_after" and limit < size:
+        elif body_fault.kind == "stall_after" and limit < end:
             self.stall()
 
-    def send_file_range(self, f, limit, corrupt_at, entry):
+    def send_file_range(self, f, first, limit, corrupt_at, entry):
+        """Sends the file's bytes [first, limit); entry's bytes_sent counts them as they go."""
         sock = self.connection
-        offset = 0
+        offset = first
         while offset < limit:
             end = limit
             if corrupt_at is not None and offset <= corrupt_at:
@@ -737,7 +840,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     flipped = bytes(b ^ 0xFF for b in os.pread(f.fileno(), 1, offset))
                     sock.sendall(flipped)
                     offset += 1
-                    entry["bytes_sent"] = offset
+                    entry["bytes_sent"] = offset - first
                     continue
                 end = corrupt_at
             count = min(end - offset, self.server.rate.chunk_size())
@@ -750,7 +853,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if sent == 0:
                 raise BrokenPipeError("file shrank or connection closed")
             offset += sent
-            entry["bytes_sent"] = offset
+            entry["bytes_sent"] = offset - first
 
     def stall(self):
         """Keeps the connection open without sending until the client goes or the limit passes."""

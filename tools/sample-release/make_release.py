@@ -32,6 +32,7 @@ DOS_DIRECTORY = 0x10
 DOS_ARCHIVE = 0x20
 FILLER_FILE_BYTES = 64 * 1024 * 1024
 FILLER_SEED = 201805
+MANY_FOLDERS = 20
 
 
 class NarrowZipInfo(zipfile.ZipInfo):
@@ -144,6 +145,9 @@ def build(args):
             base.file("Server/data/filler%03d.bin" % index, rng.randbytes(n), stored=True)
             left -= n
             index += 1
+    for index in range(args.many_files):
+        base.file("Server/data/many/d%02d/file%05d.txt" % (index % MANY_FOLDERS, index),
+                  b"release file %d of %s\r\n" % (index, args.fix_name.encode()) * (1 + index % 7))
     base.close()
     packages["base.zip"] = base
 
@@ -210,6 +214,7 @@ def main(argv):
     p.add_argument("--quant-name", default="", help="Quant package name (without .zip); none by default")
     p.add_argument("--cfg-time", default="42", help="[cfgstamp] time, written as given")
     p.add_argument("--big-mb", type=int, default=0, help="add this many MiB of filler to base.zip")
+    p.add_argument("--many-files", type=int, default=0, help="add this many small files to base.zip")
     args = p.parse_args(argv)
     for value, what in ((args.fix_name, "--fix-name"), (args.quant_name, "--quant-name")):
         if any(c in value for c in "/\\\r\n\0") or value in (".", ".."):
@@ -220,6 +225,8 @@ def main(argv):
         p.error("--package-code and --cfg-time must be single-line values")
     if args.big_mb < 0:
         p.error("--big-mb must not be negative")
+    if args.many_files < 0:
+        p.error("--many-files must not be negative")
     if not os.path.isfile(args.standin):
         p.error("--standin %s is not a file" % args.standin)
     json.dump(build(args), sys.stdout, indent=1, ensure_ascii=False)

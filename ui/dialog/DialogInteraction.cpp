@@ -4,6 +4,7 @@
 #include "app/InstallLog.h"
 #include "app/InstallSettings.h"
 #include "app/LocalizedTexts.h"
+#include "engine/InstallRecovery.h"
 #include "engine/WorkerMessages.h"
 #include "system/DpiAwareness.h"
 #include "system/Folders.h"
@@ -114,6 +115,9 @@ void TKavrindelDlg::StartInstall() {
     TerminateRunningInstance(exeName.c_str());
 
     InstallSettings& settings = GetInstallSettings();
+    // A run cut while it replaced the installation left a moved-aside folder: it goes back or goes
+    // away before anything looks for the install folder.
+    kav::RecoverInterruptedSwap(settings.installDir);
     if (_access(settings.installDir.c_str(), kPathExists) == 0) {
         const int answer = engine.askReinstall != nullptr
                                ? engine.askReinstall(hwnd, ReinstallWarningText.Current(), WarningCaptionText.Current())

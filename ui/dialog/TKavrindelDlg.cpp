@@ -12,6 +12,7 @@
 #include "system/TextCodec.h"
 #include "ui/dialog/DialogLayout.h"
 #include "ui/dialog/WindowPlacement.h"
+#include "ui/toolkit/ArtworkBitmap.h"
 #include "ui/toolkit/SharedDrawing.h"
 
 namespace {
@@ -151,8 +152,8 @@ void TKavrindelDlg::Paint() {
 
     // Loaded for every paint and deleted after it: nothing is cached.
     {
-        kav::UniqueBitmap picture(::LoadBitmapW(::GetModuleHandleW(nullptr),
-                                                MAKEINTRESOURCEW(kav::BackgroundPictureFor(state))));
+        kav::UniqueBitmap picture(
+            kav::LoadArtworkBitmap(::GetModuleHandleW(nullptr), kav::BackgroundPictureFor(state)));
         kav::UniqueMemoryDc pictureDc(::CreateCompatibleDC(dc.memDC));
         if (picture && pictureDc) {
             kav::ScopedSelectObject selectPicture(pictureDc.Get(), picture.Get());
