@@ -49,6 +49,10 @@ def _is_light(rgb):
     return all(c >= 190 for c in rgb)
 
 
+def _is_dark_red(rgb):
+    return rgb[0] >= 30 and rgb[1] < 40 and rgb[2] < 40
+
+
 class Session:
     """One run of the installer in the build's Wine prefix."""
 
@@ -240,12 +244,19 @@ class Session:
         return "failed" if _is_light(at(CLOSE_BOX)) else "installing"
 
     def on_finished_page(self):
-        """The finished page: the welcome picture without the Custom link."""
-        at = self.capture()
-        if _is_white(at(BAND_PROBE)):
+        """The finished page: the welcome picture with bare dark red where the Custom link would
+        be (not the link's light text, nor the black of an area that no paint has reached yet),
+        in two pictures a moment apart."""
+        def once():
+            at = self.capture()
+            if _is_white(at(BAND_PROBE)):
+                return False
+            left, top, right, bottom = CUSTOM_LINK_AREA
+            return all(_is_dark_red(at((x, y))) for x in range(left, right) for y in range(top, bottom))
+        if not once():
             return False
-        left, top, right, bottom = CUSTOM_LINK_AREA
-        return not any(_is_light(at((x, y))) for x in range(left, right) for y in range(top, bottom))
+        time.sleep(0.1)
+        return once()
 
     def page(self):
         """'welcome' (also the finished page, which has the same picture), 'installing' or 'failed'.
