@@ -52,8 +52,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     dialog->Create(kav::kDialogClassName, dialog->parent, kav::kDialogStyle, kav::kDialogExStyle);
     dialog->CreateControls();
     dialog->running = true;
-    ::ShowWindow(dialog->hwnd, SW_SHOWNA);
+    // Shown active and brought to the foreground, so that it has the keyboard (Enter installs,
+    // Escape closes). Started from Explorer, elevated or not, the program may take the foreground:
+    // it was started by the foreground process. Where that is refused, the window still shows.
+    ::ShowWindow(dialog->hwnd, SW_SHOW);
+    ::SetForegroundWindow(dialog->hwnd);
     dialog->PlaceWindow();
+    // The first frame now, on the screen at once (GdiFlush), and only then the work that an
+    // install needs: the user sees the window while the libraries load.
+    ::UpdateWindow(dialog->hwnd);
+    ::GdiFlush();
+    dialog->PrepareInstall();
 
     TKavrindelDlg& window = *dialog;
     kav::RunModalLoop(

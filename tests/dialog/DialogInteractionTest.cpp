@@ -91,6 +91,7 @@ protected:
         dialog->Create(kav::kDialogClassName, nullptr, kav::kDialogStyle, kav::kDialogExStyle);
         ASSERT_NE(dialog->hwnd, nullptr);
         dialog->CreateControls();
+        dialog->PrepareInstall();
         // Every folder of the install inside this test's own temporary folder.
         InstallSettings& settings = GetInstallSettings();
         settings.installDir = root / settings.productFolderName;
@@ -156,6 +157,21 @@ protected:
     void Release(POINT client) {
         PointAt(client);
         if (::IsWindow(dialog->hwnd)) ::SendMessageW(dialog->hwnd, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+        Pump();
+    }
+
+    // Keyboard messages as Windows sends them to the focused window: lParam holds the repeat count
+    // 1, bit 30 when the key was already down (an auto-repeat), bits 30 and 31 on the release.
+    void KeyDown(UINT key, int repeats = 0) {
+        ::SendMessageW(dialog->hwnd, WM_KEYDOWN, key, 1);
+        KeyRepeat(key, repeats);
+    }
+    void KeyRepeat(UINT key, int repeats) {
+        for (int i = 0; i < repeats; ++i) ::SendMessageW(dialog->hwnd, WM_KEYDOWN, key, 1 | kav::kKeyWasDown);
+        Pump();
+    }
+    void KeyUp(UINT key) {
+        if (::IsWindow(dialog->hwnd)) ::SendMessageW(dialog->hwnd, WM_KEYUP, key, 1 | (LPARAM(3) << 30));
         Pump();
     }
 
@@ -390,6 +406,50 @@ TEST_F(Dialog, TheCloseBoxOnTheWelcomePageWritesNoDpi) {
     Release(CloseBox());
     EXPECT_FALSE(::IsWindow(dialog->hwnd));
     EXPECT_EQ(AwareDpi(PriFile()), "<absent>");
+}
+
+TEST_F(Dialog, AHeldEnterStartsOneInstallOnItsReleaseAndNeverOpens) {
+    ASSERT_TRUE(::CreateDirectoryA(GetInstallSettings().installDir.c_str(), nullptr));
+    dialog->engine.worker = GatedWorker;
+
+    KeyDown(VK_RETURN, 5);
+    EXPECT_EQ(g_standIns.asks, 0) << "the warning came up while Enter was still down";
+    EXPECT_EQ(dialog->state, Ready);
+    KeyUp(VK_RETURN);
+    EXPECT_EQ(g_standIns.asks, 1);
+    EXPECT_EQ(g_standIns.manifestReads, 1);
+    EXPECT_EQ(dialog->state, Installing);
+
+    // Enter held again through the end of the install: the finished page is not pressed.
+    KeyDown(VK_RETURN, 3);
+    ::SetEvent(g_standIns.workerGate);
+    EXPECT_TRUE(Pump([this] { return dialog->state == Finished; }, 5000));
+    KeyRepeat(VK_RETURN, 3);
+    KeyUp(VK_RETURN);
+    EXPECT_TRUE(::IsWindow(dialog->hwnd));
+    EXPECT_EQ(g_standIns.manifestReads, 1);
+
+    KeyDown(VK_RETURN);
+    KeyUp(VK_RETURN);
+    EXPECT_FALSE(::IsWindow(dialog->hwnd)) << "Enter on the finished page did not open";
+    EXPECT_FALSE(dialog->running);
+}
+
+TEST_F(Dialog, EscapeClosesWhereTheCloseBoxDoes) {
+    Post(WM_INSTALL_PROGRESS, 40);
+    KeyDown(VK_ESCAPE);
+    KeyUp(VK_ESCAPE);
+    EXPECT_TRUE(::IsWindow(dialog->hwnd)) << "Escape closed the progress page";
+    EXPECT_TRUE(dialog->running);
+
+    KeyDown(VK_SPACE);
+    KeyUp(VK_SPACE);
+    Post(WM_INSTALL_FAILED, StepInstallBase);
+    EXPECT_TRUE(::IsWindow(dialog->hwnd));
+    KeyDown(VK_ESCAPE);
+    KeyUp(VK_ESCAPE);
+    EXPECT_FALSE(::IsWindow(dialog->hwnd));
+    EXPECT_FALSE(dialog->running);
 }
 
 TEST_F(Dialog, TheCustomLinkShowsTheFolderChoice) {

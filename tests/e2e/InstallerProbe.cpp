@@ -8,6 +8,7 @@
 //   installer_probe box-text <caption> [timeout-ms]
 //                                              the message box's text, UTF-8
 //   installer_probe close                      posts WM_SYSCOMMAND SC_CLOSE (lParam 0) to the dialog
+//   installer_probe active                     exit 0 when the visible dialog is the foreground window
 //   installer_probe pixels x y [x y ...]       "r g b" per client point, read from the dialog's own
 //                                              window surface (what the dialog last painted)
 //
@@ -133,6 +134,10 @@ int wmain(int argc, wchar_t** argv) {
         }
         ::ReleaseDC(dialog, dc);
         return 0;
+    }
+    if (command == L"active") {
+        HWND dialog = VisibleDialog();
+        return dialog != nullptr && ::GetForegroundWindow() == dialog ? 0 : 1;
     }
     if (command == L"close") {
         HWND dialog = ::FindWindowW(kDialogClass, kDialogText);

@@ -1,7 +1,7 @@
 """Drives the real installer executable under Wine on an X display, as a person would.
 
 The dialog is found through installer_probe.exe (a small Windows console tool of the build), clicked
-with xdotool, photographed with ImageMagick's import, and its page is told from the colour of a few
+and typed at with xdotool, photographed with ImageMagick's import, and its page is told from the colour of a few
 pixels of the two background pictures. Everything the installer leaves behind is read back from the
 Wine prefix of the build folder. Used by the end-to-end tests and by scripts/demo.
 """
@@ -23,6 +23,8 @@ CLOSE_BOX = (488, 12)
 # In the installing and failure pictures this spot lies in the white band; in the welcome and
 # finished picture it is dark red.
 BAND_PROBE = (100, 285)
+# The Custom link's area: light text on the welcome page, bare picture on the finished page.
+CUSTOM_LINK_AREA = (400, 290, 495, 310)
 FREE_SPOT = (60, 60)
 
 PACKAGE_CODE = "201805"
@@ -45,6 +47,10 @@ def _is_white(rgb):
 
 def _is_light(rgb):
     return all(c >= 190 for c in rgb)
+
+
+def _is_dark_red(rgb):
+    return rgb[0] >= 30 and rgb[1] < 40 and rgb[2] < 40
 
 
 class Session:
@@ -141,6 +147,10 @@ class Session:
     def dialog_gone(self, timeout_ms=10000):
         return self.probe("gone", timeout_ms=timeout_ms)[0] == 0
 
+    def is_active(self):
+        """Whether the dialog is the foreground window, the one Windows gives the keyboard to."""
+        return self.probe("active")[0] == 0
+
     # --- pointer and screen ------------------------------------------------------------------
 
     def screen(self, point):
@@ -168,6 +178,35 @@ class Session:
         self.move_screen(x, y)
         subprocess.run(["xdotool", "click", "1"], check=True)
         time.sleep(0.4)
+
+    # --- keyboard ------------------------------------------------------------------------------
+
+    def _rest_pointer(self):
+        # Windows gives the keys to the foreground window wherever the pointer is. An X display
+        # without a window manager gives them to the window under the pointer, which Wine then hands
+        # to its foreground window; so the pointer rests on a free spot of the dialog (no button,
+        # nothing hovered). Whether the dialog is the foreground window is is_active's question.
+        x, y = self.screen(FREE_SPOT)
+        # xdotool's --sync waits for a move, so a pointer already in place would block it.
+        here = subprocess.run(["xdotool", "getmouselocation", "--shell"], stdout=subprocess.PIPE,
+                              check=True).stdout.decode()
+        if "X=%d\n" % x not in here or "Y=%d\n" % y not in here:
+            subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y)], check=True)
+
+    def key(self, *names):
+        """Taps keys (X key names: Return, Escape, alt+F4) one after the other."""
+        self._rest_pointer()
+        for name in names:
+            subprocess.run(["xdotool", "key", name], check=True)
+            time.sleep(0.3)
+
+    def key_down(self, name):
+        self._rest_pointer()
+        subprocess.run(["xdotool", "keydown", name], check=True)
+
+    def key_up(self, name):
+        subprocess.run(["xdotool", "keyup", name], check=True)
+        time.sleep(0.3)
 
     def capture(self):
         """One picture of the dialog: a function from a client point to its (r, g, b)."""
@@ -203,6 +242,21 @@ class Session:
         if not _is_white(at(BAND_PROBE)):
             return "welcome"
         return "failed" if _is_light(at(CLOSE_BOX)) else "installing"
+
+    def on_finished_page(self):
+        """The finished page: the welcome picture with bare dark red where the Custom link would
+        be (not the link's light text, nor the black of an area that no paint has reached yet),
+        in two pictures a moment apart."""
+        def once():
+            at = self.capture()
+            if _is_white(at(BAND_PROBE)):
+                return False
+            left, top, right, bottom = CUSTOM_LINK_AREA
+            return all(_is_dark_red(at((x, y))) for x in range(left, right) for y in range(top, bottom))
+        if not once():
+            return False
+        time.sleep(0.1)
+        return once()
 
     def page(self):
         """'welcome' (also the finished page, which has the same picture), 'installing' or 'failed'.

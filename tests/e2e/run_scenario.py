@@ -4,7 +4,8 @@
     run_scenario.py --build-dir BUILD --scenario NAME [--lang en_US.UTF-8] [--shots DIR]
 
 Scenarios: first-install, reinstall, missing-manifest, failing-package, close-box, close-command,
-dpi. Exit status 0 when every check held; the first failed check is printed.
+keyboard, dpi. A first install is driven from the keyboard alone (Enter installs, Enter opens); the
+other installs are clicked. Exit status 0 when every check held; the first failed check is printed.
 """
 
 import argparse
@@ -43,14 +44,23 @@ def read_log(path):
     return open(path, "rb").read().decode("gbk", "replace")
 
 
-def install_through(s, shots=False, answer=None):
-    """From the welcome page to the finished page. The press starts the install on the dialog's
-    thread (the manifest is read there), so the welcome page stays a moment; the progress page
-    must come before the welcome picture counts as the finished page."""
-    s.click(inst.MAIN_BUTTON)
+def install_through(s, shots=False, answer=None, by_key=False):
+    """From the welcome page to the finished page, with a click on the main button or with Enter.
+    The press starts the install on the dialog's thread (the manifest is read there), so the
+    welcome page stays a moment; the progress page must come before the welcome picture counts as
+    the finished page, unless the picture has lost the Custom link: a quick install may come and
+    go between two looks."""
+    if by_key:
+        s.key("Return")
+    else:
+        s.click(inst.MAIN_BUTTON)
     if answer is not None:
         s.answer_warning(answer)
-    s.wait_page(("installing",), timeout=60, fail_on=("failed",))
+    end = time.time() + 60
+    while s.page() != "installing" and not s.on_finished_page():
+        check(s.page() != "failed", "the dialog shows the failed page")
+        check(time.time() < end, "the install did not start within 60 s")
+        time.sleep(0.1)
     if shots:
         s.screenshot("3-installing")
     s.wait_page(("welcome",), timeout=120, fail_on=("failed",))
@@ -89,9 +99,13 @@ def check_installation(s):
     return log
 
 
-def open_program(s):
-    """"Open" on the finished page: the window goes, the DPI is recorded and the product starts."""
-    s.click(inst.MAIN_BUTTON)
+def open_program(s, by_key=False):
+    """"Open" on the finished page (a click or Enter): the window goes, the DPI is recorded and the
+    product starts."""
+    if by_key:
+        s.key("Return")
+    else:
+        s.click(inst.MAIN_BUTTON)
     check(s.dialog_gone(), "the dialog stayed after Open")
     check(s.wait_exit() == 0, "the installer's exit code is not 0")
     record = s.standin_record()
@@ -106,17 +120,16 @@ def open_program(s):
 
 
 def scenario_first_install(s, args):
+    """From the keyboard alone: Enter installs, Enter on the finished page opens the product."""
     s.reset_product()
     s.start()
+    check(s.is_active(), "the dialog is not the active window after the start")
     s.screenshot("1-welcome")
-    s.click(inst.CUSTOM_LINK)
-    s.screenshot("2-custom-folder")
-    s.click(inst.CUSTOM_LINK)
-    install_through(s, shots=bool(args.shots))
+    install_through(s, shots=bool(args.shots), by_key=True)
     check(not s.warning_shown(timeout_ms=500), "a first install asked about reinstalling")
     s.screenshot("4-finished")
     check_installation(s)
-    record, awaredpi = open_program(s)
+    record, awaredpi = open_program(s, by_key=True)
     check(awaredpi == "0", "awaredpi at 96 DPI: " + awaredpi)
     s.stop_standin(record)
 
@@ -138,6 +151,10 @@ def scenario_reinstall(s, args):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     s.standin_record()
     s.start()
+    # The custom-path panel shown and hidden again before the install.
+    s.click(inst.CUSTOM_LINK)
+    s.screenshot("2-custom-folder")
+    s.click(inst.CUSTOM_LINK)
     s.click(inst.MAIN_BUTTON)
     s.answer_warning(inst.IDCANCEL)
     time.sleep(1)
@@ -229,6 +246,58 @@ def scenario_close_command(s, args):
     check(os.path.isdir(s.temp_dir), "SC_CLOSE during the install removed the staging folder")
 
 
+def scenario_keyboard(s, args):
+    # Escape on the welcome page ends the program, as the close box does.
+    s.reset_product()
+    s.start()
+    check(s.is_active(), "the dialog is not the active window after the start")
+    s.key("Escape")
+    check(s.wait_exit() == 0, "exit code after Escape on the welcome page")
+    check(not os.path.exists(s.install_dir), "Escape on the welcome page installed something")
+
+    # Enter held on the welcome page starts one install. Enter and Escape while installing change
+    # nothing, and an Enter held from the progress page into the finished page does not press Open.
+    control("/faults", {"key": PREFIX + "/fix/" + FIX_NAME + ".zip", "count": 1, "delay_ms": 6000})
+    s.start()
+    s.key_down("Return")
+    time.sleep(1.5)  # long enough for the keyboard's auto-repeat
+    s.key_up("Return")
+    s.wait_page(("installing",), timeout=30, fail_on=("failed",))
+    s.key("Return", "Escape")
+    time.sleep(1)
+    check(s.process.poll() is None and s.page() == "installing", "Enter or Escape acted while installing")
+    s.key_down("Return")
+    s.wait_page(("welcome",), timeout=120, fail_on=("failed",))
+    time.sleep(1)
+    s.key_up("Return")
+    time.sleep(1)
+    check(s.process.poll() is None and s.page() == "welcome", "an Enter held into the finished page acted")
+    check(not os.path.exists(os.path.join(s.install_dir, "standin-record.txt")), "the product was opened")
+    check(len(s.install_logs()) == 1, "logs: %r" % s.install_logs())
+    # Escape on the finished page closes it as the close box does, recording the DPI.
+    s.key("Escape")
+    check(s.wait_exit() == 0, "exit code after Escape on the finished page")
+    pri = s.read_ini(os.path.join(s.install_dir, "config", "kavrindel.Default.pri"))
+    check(pri.get("kavrindel", {}).get("awaredpi") == "0", "Escape on the finished page wrote no awaredpi")
+
+    # Enter held on the welcome page of an installed product: the reinstall warning comes up and
+    # stays up (the held key's repeats must not answer it); Escape answers Cancel.
+    s.start()
+    s.key_down("Return")
+    time.sleep(1.5)
+    s.key_up("Return")
+    check(s.warning_shown(timeout_ms=10000), "no reinstall warning")
+    time.sleep(1)
+    check(s.warning_shown(timeout_ms=0), "the reinstall warning went without an answer")
+    s.key("Escape")
+    time.sleep(1)
+    check(not s.warning_shown(timeout_ms=0), "Escape did not answer the reinstall warning")
+    check(s.page() == "welcome" and len(s.install_logs()) == 1, "Cancel started an install")
+    # Alt+F4 is the system's close command, which ends the program in every state.
+    s.key("alt+F4")
+    check(s.wait_exit() == 0, "exit code after Alt+F4")
+
+
 def scenario_dpi(s, args):
     key = r"HKCU\Control Panel\Desktop"
     expected = {96: "0", 144: "0", 192: "1"}
@@ -252,6 +321,7 @@ SCENARIOS = {
     "failing-package": scenario_failing_package,
     "close-box": scenario_close_box,
     "close-command": scenario_close_command,
+    "keyboard": scenario_keyboard,
     "dpi": scenario_dpi,
 }
 

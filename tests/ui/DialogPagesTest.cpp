@@ -45,6 +45,7 @@ public:
         dialog = &instance;
         dialog->Create(kav::kDialogClassName, nullptr, kav::kDialogStyle, kav::kDialogExStyle);
         dialog->CreateControls();
+        dialog->PrepareInstall();
         dialog->running = true;
         ::ShowWindow(dialog->hwnd, SW_SHOWNA);
         ::SetCursorPos(640, 512);

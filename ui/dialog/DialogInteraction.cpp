@@ -41,10 +41,7 @@ void TKavrindelDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
             StartInstall();
             break;
         case kav::ClickAction::OpenProgram:
-            ::ShowWindow(hwnd, SW_HIDE);
-            WriteDpiAwareness();
-            LaunchInstalledProgram();
-            Close();
+            OpenInstalledProgram();
             break;
         case kav::ClickAction::Nothing:
             break;
@@ -65,6 +62,33 @@ void TKavrindelDlg::OnLButtonUp() {
     // The close box reacts to the release, wherever the press was; not while installing.
     const POINT pointer = kav::PointerInClient(hwnd);
     if (!::PtInRect(&closeRect, pointer) || state == Installing) return;
+    CloseFromCloseBox();
+}
+
+void TKavrindelDlg::OnKeyUp(UINT virtualKey) {
+    switch (keyGesture.Release(virtualKey, state)) {
+        case kav::KeyAction::StartInstall:
+            StartInstall();
+            break;
+        case kav::KeyAction::OpenProgram:
+            OpenInstalledProgram();
+            break;
+        case kav::KeyAction::CloseBox:
+            CloseFromCloseBox();
+            break;
+        case kav::KeyAction::Nothing:
+            break;
+    }
+}
+
+void TKavrindelDlg::OpenInstalledProgram() {
+    ::ShowWindow(hwnd, SW_HIDE);
+    WriteDpiAwareness();
+    LaunchInstalledProgram();
+    Close();
+}
+
+void TKavrindelDlg::CloseFromCloseBox() {
     ::ShowWindow(hwnd, SW_HIDE);
     if (state == Finished) WriteDpiAwareness();
     Close();

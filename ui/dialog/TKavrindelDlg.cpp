@@ -72,6 +72,15 @@ LRESULT TKavrindelDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
             OnLButtonUp();
             return 0;
+        case WM_KEYDOWN:
+            keyGesture.Press(static_cast<UINT>(wParam), lParam, state);
+            return 0;
+        case WM_KEYUP:
+            OnKeyUp(static_cast<UINT>(wParam));
+            return 0;
+        case WM_KILLFOCUS:
+            keyGesture.Forget();
+            return TModalWnd::WndProc(message, wParam, lParam);
         case WM_INSTALL_PROGRESS:
         case WM_INSTALL_DONE:
         case WM_INSTALL_FAILED:
@@ -96,11 +105,14 @@ void TKavrindelDlg::CreateControls() {
     progress->Create(kav::kProgressClassName, hwnd, kav::kProgressStyle, 0);
 
     MainWindowHandle = hwnd;
-    DeriveInstallPaths();
 
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_INSTALLER));
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+void TKavrindelDlg::PrepareInstall() {
+    DeriveInstallPaths();
 
     // The client part: account, storage library, and the one storage client, which stays until the
     // process ends (a worker may still use it while the program exits).

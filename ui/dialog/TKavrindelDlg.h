@@ -10,6 +10,7 @@
 #include "system/Handles.h"
 #include "ui/dialog/DialogState.h"
 #include "ui/dialog/InstallEngine.h"
+#include "ui/dialog/KeyAction.h"
 #include "ui/toolkit/TModalWnd.h"
 #include "ui/toolkit/TProcess.h"
 
@@ -19,7 +20,13 @@ public:
     ~TKavrindelDlg() = default;
 
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Window text, progress control, MainWindowHandle, icon: what the window itself needs.
     void CreateControls() override;
+    // What only an install needs: the install folders (from the console user's folders) and the
+    // cloud client (account, storage library with WinHTTP and CNG, client). The entry point calls
+    // it once the first frame is on the screen and before the loop handles any input, so that the
+    // window appears without waiting for it and nothing can start an install before it is done.
+    void PrepareInstall();
     void PlaceWindow() override;
     void DrawContent(TMemDC& dc) override;
     // Waits 500 ms, ends the modal loop and destroys the window.
@@ -57,10 +64,17 @@ public:
 
 private:
     void OnLButtonUp();
+    // Enter and Escape: the main button's and the close box's actions, on the key's release.
+    void OnKeyUp(UINT virtualKey);
+    // The main button on the finished page ("Open"): hide, record the DPI, start the program, close.
+    void OpenInstalledProgram();
+    // The close box where it acts: hide, record the DPI on the finished page, close.
+    void CloseFromCloseBox();
     void OnWorkerMessage(UINT message, LPARAM lParam);
     void ShowFailure(std::int32_t step);
 
     kav::UniqueHandle workerThread;
+    kav::KeyGesture keyGesture;
     void DrawProgressContent(HDC dc);
 };
 
