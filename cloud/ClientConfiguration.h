@@ -17,8 +17,8 @@ struct ClientConfiguration {
     int maxRetries = 3;
     long retryScaleMs = 300;
     bool enableCrc64 = true;
-    // Requests go straight to the endpoint: no proxy is used. HTTPS always verifies the
-    // server's certificate.
+    // Requests follow the proxy settings of the user running the installer, as WinHTTP reads
+    // them (see ProxySessions). HTTPS always verifies the server's certificate, through a proxy too.
 };
 
 }  // namespace kav::oss

@@ -21,12 +21,30 @@ constexpr char kFixFolder[] = "/fix/";
 constexpr char kQuantFolder[] = "/quant/";
 constexpr char kLocalSeparator[] = "/";
 
+void WriteTransferFailure(const kav::oss::OssError& error) {
+    char line[kTransferFailedLineBytes] = {};
+    std::snprintf(line, sizeof line, kTransferFailedFormat, error.code.c_str(), error.message.c_str(),
+                  error.requestId.c_str());
+    WriteLogLine(line);
+}
+
 }  // namespace
 
 bool IClient::DownloadObject(const char* key, const char* localPath) {
     // Without a client object nothing can be fetched: reported like an object that is not there.
-    if (ossClient == nullptr || !ossClient->DoesObjectExist(bucketName, key)) {
+    if (ossClient == nullptr) {
         WriteLogLine((std::string(key) + kMissingObjectSuffix).c_str());
+        return false;
+    }
+    const kav::oss::ObjectMetaOutcome meta = ossClient->GetObjectMeta(bucketName, key);
+    if (!meta.success) {
+        // A proxy that wants credentials is named as such: calling the object missing would send
+        // the user looking in the wrong place.
+        if (meta.error.code == kav::oss::kProxyAuthenticationCode) {
+            WriteTransferFailure(meta.error);
+        } else {
+            WriteLogLine((std::string(key) + kMissingObjectSuffix).c_str());
+        }
         return false;
     }
 
@@ -39,11 +57,7 @@ bool IClient::DownloadObject(const char* key, const char* localPath) {
     const kav::oss::GetObjectOutcome outcome = ossClient->GetObject(request);
     ++downloadsDone;
     if (outcome.success) return true;
-
-    char line[kTransferFailedLineBytes] = {};
-    std::snprintf(line, sizeof line, kTransferFailedFormat, outcome.error.code.c_str(), outcome.error.message.c_str(),
-                  outcome.error.requestId.c_str());
-    WriteLogLine(line);
+    WriteTransferFailure(outcome.error);
     return false;
 }
 
