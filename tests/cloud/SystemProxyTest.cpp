@@ -11,6 +11,7 @@
 #include "BucketClientTest.h"
 #include "BucketSupport.h"
 #include "TestSupport.h"
+#include "cloud/OssClient.h"
 #include "cloud/OssSdk.h"
 #include "system/Handles.h"
 
@@ -149,6 +150,30 @@ TEST_F(SystemProxy, AProxyThatWantsCredentialsFailsAtOnceWithOneClearLine) {
     // One request and no retry: the retry delays alone would take 2.1 s.
     EXPECT_EQ(ProxiedRequests(kavtest::Env("KAV_AUTH_PROXY_LOG")).size(), 1u);
     EXPECT_LT(elapsedMs, 2000u);
+}
+
+// HTTPS through the proxy (a CONNECT tunnel) still checks the server's certificate: a server with
+// a self-signed one (with_tls_server.py) is refused, though the proxy opened the tunnel.
+TEST(ProxiedHttps, TheServersCertificateIsStillChecked) {
+    const std::string endpoint = kavtest::Env("KAV_TLS_ENDPOINT");
+    const std::string proxy = kavtest::Env("KAV_PROXY_ADDRESS");
+    ASSERT_EQ(endpoint.rfind("https://127.0.0.1:", 0), 0u) << "run through with_tls_server.py";
+    ASSERT_FALSE(proxy.empty()) << "run through with_proxy.py";
+    SetUserProxySettings(kFlagDirect | kFlagProxy, proxy, "");
+    kav::oss::InitializeSdk();
+    kav::oss::ClientConfiguration configuration;
+    configuration.retryScaleMs = 10;
+    kav::oss::OssClient client(endpoint, "LTAI5tKavrindelTestKey01", "KavrindelLocalBucketSecret0001", configuration);
+    const kav::oss::ObjectMetaOutcome outcome = client.GetObjectMeta("kavbucket", "9.5KAvrindelIE/summary.ini");
+    kav::oss::ShutdownSdk();
+    SetUserProxySettings(kFlagDirect | kFlagAutoDetect, "", "");
+
+    EXPECT_FALSE(outcome.success) << "the server answers 200 to anything that gets through";
+    EXPECT_EQ(outcome.error.code.rfind("ERROR_WINHTTP_SECURE", 0), 0u) << outcome.error.code;
+    EXPECT_EQ(kavtest::ReadFileBytes(kavtest::Env("KAV_TLS_REQUESTS_FILE")), "") << "a request passed the handshake";
+    const std::vector<std::string> proxied = ProxiedRequests(kavtest::Env("KAV_PROXY_LOG"));
+    ASSERT_FALSE(proxied.empty()) << "the connection did not go through the proxy";
+    for (const std::string& line : proxied) EXPECT_EQ(line, "CONNECT " + endpoint.substr(8));
 }
 
 }  // namespace
