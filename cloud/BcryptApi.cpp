@@ -15,7 +15,10 @@ BcryptApi* LoadApi() {
                           BindLibraryFunction(module, "BCryptCreateHash", api.CreateHash) &&
                           BindLibraryFunction(module, "BCryptHashData", api.HashData) &&
                           BindLibraryFunction(module, "BCryptFinishHash", api.FinishHash) &&
-                          BindLibraryFunction(module, "BCryptDestroyHash", api.DestroyHash);
+                          BindLibraryFunction(module, "BCryptDestroyHash", api.DestroyHash) &&
+                          BindLibraryFunction(module, "BCryptImportKeyPair", api.ImportKeyPair) &&
+                          BindLibraryFunction(module, "BCryptVerifySignature", api.VerifySignature) &&
+                          BindLibraryFunction(module, "BCryptDestroyKey", api.DestroyKey);
     return complete ? &api : nullptr;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The CNG functions used for HMAC-SHA1, looked up at run time in the System32 copy of bcrypt.dll.
+// The CNG functions used for HMAC-SHA1, SHA-256 and ECDSA verification, looked up at run time in
+// the System32 copy of bcrypt.dll.
 #include <windows.h>
 #include <bcrypt.h>
 
@@ -12,6 +13,9 @@ struct BcryptApi {
     decltype(&::BCryptHashData) HashData = nullptr;
     decltype(&::BCryptFinishHash) FinishHash = nullptr;
     decltype(&::BCryptDestroyHash) DestroyHash = nullptr;
+    decltype(&::BCryptImportKeyPair) ImportKeyPair = nullptr;
+    decltype(&::BCryptVerifySignature) VerifySignature = nullptr;
+    decltype(&::BCryptDestroyKey) DestroyKey = nullptr;
 };
 
 // The functions, loaded on first use; null when bcrypt.dll or one of them is missing.

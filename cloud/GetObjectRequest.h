@@ -1,11 +1,14 @@
 #pragma once
-// A download request: bucket and key, the factory of the stream that receives the body, and the
-// progress handler called after each block of the body has been written.
+// A download request: bucket and key, the factory of the stream that receives the body, the
+// progress handler called after each block of the body has been written and, optionally, the
+// SHA-256 that the whole body must have.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "cloud/ResponseStream.h"
+#include "cloud/Sha256.h"
 
 namespace kav::oss {
 
@@ -25,17 +28,21 @@ public:
 
     void setResponseStreamFactory(ResponseStreamFactory factory) { factory_ = std::move(factory); }
     void setTransferProgress(const TransferProgress& progress) { progress_ = progress; }
+    // A body with another digest is an integrity failure, like a CRC-64 mismatch.
+    void setExpectedSha256(const Sha256Digest& digest) { expectedSha256_ = digest; }
 
     const std::string& Bucket() const { return bucket_; }
     const std::string& Key() const { return key_; }
     const ResponseStreamFactory& StreamFactory() const { return factory_; }
     const TransferProgress& Progress() const { return progress_; }
+    const std::optional<Sha256Digest>& ExpectedSha256() const { return expectedSha256_; }
 
 private:
     std::string bucket_;
     std::string key_;
     ResponseStreamFactory factory_;
     TransferProgress progress_;
+    std::optional<Sha256Digest> expectedSha256_;
 };
 
 }  // namespace kav::oss

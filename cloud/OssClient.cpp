@@ -5,12 +5,14 @@
 
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 #include "cloud/BodyReceiver.h"
 #include "cloud/Crc64.h"
 #include "cloud/ErrorXml.h"
 #include "cloud/HttpDate.h"
 #include "cloud/OssSdk.h"
+#include "cloud/Sha256.h"
 #include "cloud/Signature.h"
 #include "cloud/TransportErrors.h"
 #include "cloud/WinHttpApi.h"
@@ -35,6 +37,7 @@ constexpr char kCodeNoStream[] = "InvalidResponseStream";
 constexpr char kCodeWriteFailed[] = "StreamWriteFailed";
 constexpr char kCodeIncompleteBody[] = "IncompleteBody";
 constexpr char kCodeCrcMismatch[] = "CrcCheckError";
+constexpr char kCodeSha256Mismatch[] = "Sha256CheckError";
 constexpr char kServiceCodePrefix[] = "HttpStatus";
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
@@ -215,7 +218,8 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
     }
 
     // The body: fresh stream, blocks of at least 64 KiB (one progress call each keeps the dialog's
-    // message queue short), CRC-64 over everything written.
+    // message queue short), CRC-64 and, when the request names a digest, SHA-256 over everything
+    // written.
     attempt.stream = download->StreamFactory() ? download->StreamFactory()() : nullptr;
     if (!attempt.stream) {
         attempt.Fail(FailureKind::Local, kCodeNoStream, "the response stream could not be created");
@@ -223,12 +227,15 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
     }
     const TransferProgress& progress = download->Progress();
     std::uint64_t crc = 0;
+    std::optional<Sha256> sha256;
+    if (download->ExpectedSha256()) sha256.emplace();
     std::int64_t received = 0;
     {
         BodyReceiver receiver(*api, request.Get(), attempt.contentLength);
         BodyReceiver::Block block;
         while (receiver.Next(block)) {
             if (configuration_.enableCrc64) crc = Crc64Update(crc, block.data, block.size);
+            if (sha256) sha256->Update(block.data, block.size);
             if (!attempt.stream->Write(block.data, block.size)) {
                 attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the body could not be written to the stream");
                 return attempt;
@@ -257,6 +264,10 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
         ParseUnsigned(crcText, expectedCrc) && expectedCrc != crc) {
         attempt.Fail(FailureKind::Integrity, kCodeCrcMismatch,
                      "CRC-64 of the body is " + std::to_string(crc) + ", the service names " + crcText);
+        return attempt;
+    }
+    if (sha256 && !sha256->Matches(*download->ExpectedSha256())) {
+        attempt.Fail(FailureKind::Integrity, kCodeSha256Mismatch, "SHA-256 of the body differs from the expected digest");
         return attempt;
     }
     attempt.success = true;

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "cloud/Base64.h"
 #include "cloud/Crc64.h"
 #include "cloud/HttpDate.h"
 #include "cloud/PercentEncoding.h"
+#include "cloud/Sha256.h"
 
 namespace {
 
@@ -42,6 +44,65 @@ TEST(Crc64, PiecesGiveTheCrcOfTheWhole) {
         }
         EXPECT_EQ(crc, whole) << "piece " << piece;
     }
+}
+
+std::string Hex(const kav::oss::Sha256Digest& digest) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char b : digest) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+std::string RepeatedBytes() {
+    std::string data;
+    for (int i = 0; i < 1000; ++i) data.append("\xFF\xFE\x00", 3);
+    return data;
+}
+
+struct Sha256Case {
+    std::string data;
+    std::string hex;  // as sha256sum prints it
+};
+
+class Sha256Values : public testing::TestWithParam<Sha256Case> {};
+
+TEST_P(Sha256Values, MatchSha256sum) {
+    kav::oss::Sha256Digest digest{};
+    ASSERT_TRUE(kav::oss::ComputeSha256(GetParam().data, digest));
+    EXPECT_EQ(Hex(digest), GetParam().hex);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reference, Sha256Values,
+    testing::Values(Sha256Case{"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+                    Sha256Case{"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+                    Sha256Case{"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+                               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+                    Sha256Case{RepeatedBytes(), "2c852c3680753abc52388b88e97c8f5b5ea6602d1f7d23c9db3b2b7685b0ed8f"}));
+
+TEST(Sha256, PiecesGiveTheDigestOfTheWholeAndFinishIsFinal) {
+    const std::string data = RepeatedBytes();
+    for (size_t piece : {1u, 63u, 64u, 65u, 2999u}) {
+        kav::oss::Sha256 hash;
+        ASSERT_TRUE(hash.Valid());
+        for (size_t at = 0; at < data.size(); at += piece) {
+            ASSERT_TRUE(hash.Update(data.data() + at, std::min(piece, data.size() - at)));
+        }
+        kav::oss::Sha256Digest digest{};
+        ASSERT_TRUE(hash.Finish(digest));
+        EXPECT_EQ(Hex(digest), "2c852c3680753abc52388b88e97c8f5b5ea6602d1f7d23c9db3b2b7685b0ed8f") << "piece " << piece;
+        // A spent hash object must not hand out a digest of anything else.
+        EXPECT_FALSE(hash.Update("x", 1));
+        EXPECT_FALSE(hash.Finish(digest));
+    }
+    kav::oss::Sha256 other;
+    kav::oss::Sha256Digest expected{};
+    ASSERT_TRUE(kav::oss::ComputeSha256("abd", expected));
+    ASSERT_TRUE(other.Update("abc", 3));
+    EXPECT_FALSE(other.Matches(expected));
 }
 
 struct TextCase {

@@ -12,6 +12,7 @@
 #include "cloud/FileResponseStream.h"
 #include "cloud/OssClient.h"
 #include "cloud/OssSdk.h"
+#include "cloud/Sha256.h"
 
 namespace {
 
@@ -58,10 +59,12 @@ protected:
                                            secret.empty() ? account_.keySecret : secret, configuration);
     }
 
-    GetObjectOutcome Download(const OssClient& client, const std::string& key, const std::string& path) {
+    GetObjectOutcome Download(const OssClient& client, const std::string& key, const std::string& path,
+                              const kav::oss::Sha256Digest* expectedSha256 = nullptr) {
         GetObjectRequest request(account_.bucket, key);
         request.setResponseStreamFactory([path] { return kav::oss::FileResponseStream::Open(path); });
         request.setTransferProgress({&RecordProgress, &progress_});
+        if (expectedSha256 != nullptr) request.setExpectedSha256(*expectedSha256);
         return client.GetObject(request);
     }
 
@@ -209,6 +212,55 @@ INSTANTIATE_TEST_SUITE_P(
         // A slow first answer within the wait is no failure.
         FaultCase{"slowHeaders", "\"delay_ms\": 500", 1, true, 1, ""}),
     [](const testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+struct DigestCase {
+    const char* name;
+    bool flipBit;         // expect a digest one bit away from the body's
+    std::string fault;    // a fault on the first GET; empty for none
+    bool succeeds;
+    int gets;
+    std::string code;     // expected error code when it fails
+};
+
+class StorageDigests : public StorageClient, public testing::WithParamInterface<DigestCase> {};
+
+// The body is hashed beside the CRC-64 while it streams in; another digest fails the attempt as a
+// damaged transfer would, and is retried.
+TEST_P(StorageDigests, TheBodyMustHaveTheExpectedSha256) {
+    const DigestCase& c = GetParam();
+    const std::string key = std::string("tests/digest-") + c.name + ".bin";
+    const std::string body = kavtest::PseudoRandomBytes(700 * 1024 + 3, 9);
+    kavtest::PutObject(key, body);
+    kav::oss::Sha256Digest expected{};
+    ASSERT_TRUE(kav::oss::ComputeSha256(body, expected));
+    if (c.flipBit) expected[31] ^= 1;
+    if (!c.fault.empty()) {
+        ASSERT_TRUE(kavtest::AddFault(key, c.fault, 1, "GET"));
+    }
+
+    const auto client = Client(kavtest::FastConfiguration());
+    const std::string path = folder_ / "digest.bin";
+    GetObjectOutcome outcome = Download(*client, key, path, &expected);
+    outcome.content.reset();
+    EXPECT_EQ(outcome.success, c.succeeds) << outcome.error.code << " " << outcome.error.message;
+    EXPECT_EQ(outcome.attempts, c.gets);
+    EXPECT_EQ(static_cast<int>(Gets(kavtest::RequestLog()).size()), c.gets);
+    if (c.succeeds) {
+        EXPECT_TRUE(kavtest::ReadFileBytes(path) == body);
+    } else {
+        EXPECT_EQ(outcome.error.code, c.code);
+        EXPECT_FALSE(outcome.error.message.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Digests, StorageDigests,
+    testing::Values(DigestCase{"match", false, "", true, 1, ""},
+                    DigestCase{"oneBitOff", true, "", false, 4, "Sha256CheckError"},
+                    // A damaged first body is caught by the CRC-64; the retry's body matches.
+                    DigestCase{"corruptOnce", false, "\"corrupt\": true", true, 2, ""},
+                    DigestCase{"cutOnce", false, "\"truncate_after\": 1000", true, 2, ""}),
+    [](const testing::TestParamInfo<DigestCase>& info) { return std::string(info.param.name); });
 
 TEST_F(StorageClient, ATransferLongerThanTheRequestTimeOutCompletes) {
     // 600 KiB at 200 KB/s takes about three seconds; every single wait is far below the 1 s limit.
