@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <optional>
 
-#include "cloud/BackgroundSha256.h"
 #include "cloud/BodyReceiver.h"
 #include "cloud/Crc64.h"
 #include "cloud/ErrorXml.h"
 #include "cloud/HttpDate.h"
 #include "cloud/OssSdk.h"
+#include "cloud/Sha256.h"
 #include "cloud/Signature.h"
 #include "cloud/TransportErrors.h"
 #include "cloud/WinHttpApi.h"
@@ -227,20 +227,16 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
     }
     const TransferProgress& progress = download->Progress();
     std::uint64_t crc = 0;
-    std::optional<BackgroundSha256> sha256;
+    std::optional<Sha256> sha256;
     if (download->ExpectedSha256()) sha256.emplace();
     std::int64_t received = 0;
     {
         BodyReceiver receiver(*api, request.Get(), attempt.contentLength);
         BodyReceiver::Block block;
         while (receiver.Next(block)) {
-            // The SHA-256 runs on its own thread beside the CRC-64 and the write; it is waited for
-            // before the block can go back to the receiver or the attempt end.
-            if (sha256) sha256->Begin(block.data, block.size);
             if (configuration_.enableCrc64) crc = Crc64Update(crc, block.data, block.size);
-            const bool written = attempt.stream->Write(block.data, block.size);
-            if (sha256) sha256->Wait();
-            if (!written) {
+            if (sha256) sha256->Update(block.data, block.size);
+            if (!attempt.stream->Write(block.data, block.size)) {
                 attempt.Fail(FailureKind::Local, kCodeWriteFailed, "the body could not be written to the stream");
                 return attempt;
             }

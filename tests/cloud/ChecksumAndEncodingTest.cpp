@@ -4,7 +4,6 @@
 #include <string>
 
 #include "cloud/Base64.h"
-#include "cloud/BackgroundSha256.h"
 #include "cloud/Crc64.h"
 #include "cloud/HttpDate.h"
 #include "cloud/PercentEncoding.h"
@@ -109,29 +108,6 @@ TEST(Sha256, PiecesGiveTheDigestOfTheWholeAndFinishIsFinal) {
     ASSERT_TRUE(kav::oss::ComputeSha256("abd", expected));
     ASSERT_TRUE(other.Update("abc", 3));
     EXPECT_FALSE(other.Matches(expected));
-}
-
-// The background hash over blocks handed over one at a time, each block's memory reused for the
-// next as the download's receiver does, gives the digest of the whole.
-TEST(BackgroundSha256, BlocksInTurnGiveTheDigestOfTheWhole) {
-    const std::string data = RepeatedBytes();
-    kav::oss::Sha256Digest whole{};
-    ASSERT_TRUE(kav::oss::ComputeSha256(data, whole));
-    for (size_t piece : {1u, 64u, 1000u, 2999u, 3000u}) {
-        kav::oss::BackgroundSha256 hash;
-        std::string block;
-        for (size_t at = 0; at < data.size(); at += piece) {
-            block = data.substr(at, piece);
-            hash.Begin(block.data(), block.size());
-            hash.Wait();
-            block.assign(block.size(), '\x55');  // the memory goes back to be filled again
-        }
-        EXPECT_TRUE(hash.Matches(whole)) << "piece " << piece;
-    }
-    kav::oss::BackgroundSha256 other;
-    other.Begin(data.data(), data.size() - 1);
-    other.Wait();
-    EXPECT_FALSE(other.Matches(whole));
 }
 
 struct TextCase {
