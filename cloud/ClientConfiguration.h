@@ -19,8 +19,8 @@ struct ClientConfiguration {
     // Requests per downloaded object at most, however many of them made progress.
     int maxDownloadAttempts = 16;
     bool enableCrc64 = true;
-    // Requests go straight to the endpoint: no proxy is used. HTTPS always verifies the
-    // server's certificate.
+    // Requests follow the proxy settings of the user running the installer, as WinHTTP reads
+    // them (see ProxySessions). HTTPS always verifies the server's certificate, through a proxy too.
 };
 
 }  // namespace kav::oss

@@ -48,8 +48,19 @@ bool IClient::DownloadObject(const char* key, const char* localPath) {
 bool IClient::FetchObject(const char* key, const char* localPath, const kav::oss::Sha256Digest* expected, bool pinned,
                           bool counted) {
     // Without a client object nothing can be fetched: reported like an object that is not there.
-    if (ossClient == nullptr || !ossClient->DoesObjectExist(bucketName, key)) {
+    if (ossClient == nullptr) {
         WriteLogLine((std::string(key) + kMissingObjectSuffix).c_str());
+        return false;
+    }
+    const kav::oss::ObjectMetaOutcome meta = ossClient->GetObjectMeta(bucketName, key);
+    if (!meta.success) {
+        // A proxy that wants credentials is named as such: calling the object missing would send
+        // the user looking in the wrong place.
+        if (meta.error.code == kav::oss::kProxyAuthenticationCode) {
+            LogTransferFailure(meta.error.code, meta.error.message, meta.error.requestId);
+        } else {
+            WriteLogLine((std::string(key) + kMissingObjectSuffix).c_str());
+        }
         return false;
     }
     // A package the signed manifest does not pin is never fetched: it fails as a damaged transfer

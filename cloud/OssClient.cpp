@@ -27,6 +27,7 @@ constexpr wchar_t kRequestIdHeader[] = L"x-oss-request-id";
 constexpr wchar_t kCrc64Header[] = L"x-oss-hash-crc64ecma";
 constexpr int kFirstSuccessStatus = 200;
 constexpr int kLastSuccessStatus = 299;
+constexpr DWORD kProxyAuthenticationRequired = 407;
 
 constexpr char kCodeNotInitialized[] = "SdkNotInitialized";
 constexpr char kCodeInvalidEndpoint[] = "InvalidEndpoint";
@@ -122,8 +123,7 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
                                    Transfer* transfer) const {
     Attempt attempt;
     const WinHttpApi* api = GetWinHttpApi();
-    HINTERNET session = SdkSession();
-    if (api == nullptr || session == nullptr) {
+    if (api == nullptr || SdkSession() == nullptr) {
         attempt.Fail(FailureKind::Local, kCodeNotInitialized, "InitializeSdk has not set up the HTTP layer");
         return attempt;
     }
@@ -133,6 +133,13 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
     }
 
     const RequestTarget target = TargetFor(endpoint_, bucket, key, subresource);
+    // The user's proxy settings decide whether the request goes through a proxy.
+    std::wstring proxy;
+    HINTERNET session = SdkSessionFor(ProxyTarget{target.secure, Wide(target.host), target.port}, proxy);
+    if (session == nullptr) {
+        attempt.FailTransport(::GetLastError(), "opening the session for the proxy");
+        return attempt;
+    }
     UniqueInternet connection(api->Connect(session, Wide(target.host).c_str(), target.port, 0));
     if (!connection) {
         attempt.FailTransport(::GetLastError(), "connecting");
@@ -192,6 +199,14 @@ OssClient::Attempt OssClient::Send(const char* verb, const std::string& bucket, 
         return attempt;
     }
     attempt.error.httpStatus = static_cast<int>(status);
+    if (status == kProxyAuthenticationRequired && !proxy.empty()) {
+        // No credentials are ever sent to a proxy and nobody is asked for them: the request fails
+        // at once (a 4xx answer is not retried).
+        attempt.Fail(FailureKind::Service, kProxyAuthenticationCode,
+                     "the proxy " + Narrow(proxy.c_str()) +
+                         " of the user's settings asks for credentials (HTTP 407); the installer sends none");
+        return attempt;
+    }
     QueryText(*api, request.Get(), WINHTTP_QUERY_CUSTOM, kRequestIdHeader, attempt.requestId);
     std::string lengthText;
     std::uint64_t length = 0;

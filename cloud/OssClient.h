@@ -17,6 +17,9 @@
 
 namespace kav::oss {
 
+// The error code of a request that a proxy refused because it wants credentials (HTTP 407).
+inline constexpr char kProxyAuthenticationCode[] = "ProxyAuthenticationRequired";
+
 // Why a request failed. code/message/requestId come from the service's XML error body and the
 // x-oss-request-id header; a transport failure has a code naming the WinHTTP error.
 struct OssError {

@@ -1,9 +1,11 @@
 #include "cloud/OssSdk.h"
 
+#include <memory>
 #include <mutex>
 
 #include "cloud/BcryptApi.h"
 #include "cloud/ClientConfiguration.h"
+#include "cloud/ProxySessions.h"
 #include "cloud/WinHttpApi.h"
 #include "system/TextCodec.h"
 
@@ -17,6 +19,7 @@ struct SdkState {
     std::mutex lock;
     bool initialized = false;
     UniqueInternet session;
+    std::unique_ptr<ProxySessions> proxies;  // uses session, so released before it
     BCRYPT_ALG_HANDLE hmacProvider = nullptr;
 };
 
@@ -45,6 +48,7 @@ void InitializeSdk() {
         return;
     }
     state.session = std::move(session);
+    state.proxies = std::make_unique<ProxySessions>(*http, state.session.Get(), agent);
     state.hmacProvider = provider;
     state.initialized = true;
 }
@@ -53,6 +57,7 @@ void ShutdownSdk() {
     SdkState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     if (!state.initialized) return;
+    state.proxies.reset();
     state.session.Reset();
     if (const BcryptApi* crypto = GetBcryptApi()) crypto->CloseAlgorithmProvider(state.hmacProvider, 0);
     state.hmacProvider = nullptr;
@@ -69,6 +74,14 @@ HINTERNET SdkSession() {
     SdkState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     return state.session.Get();
+}
+
+HINTERNET SdkSessionFor(const ProxyTarget& target, std::wstring& proxy) {
+    proxy.clear();
+    SdkState& state = State();
+    // Held while the route is decided, so ShutdownSdk cannot release the sessions meanwhile.
+    std::lock_guard<std::mutex> guard(state.lock);
+    return state.proxies ? state.proxies->SessionFor(target, proxy) : nullptr;
 }
 
 BCRYPT_ALG_HANDLE SdkHmacProvider() {

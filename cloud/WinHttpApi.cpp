@@ -19,7 +19,10 @@ WinHttpApi* LoadApi() {
                           BindLibraryFunction(module, "WinHttpQueryHeaders", api.QueryHeaders) &&
                           BindLibraryFunction(module, "WinHttpReadData", api.ReadData) &&
                           BindLibraryFunction(module, "WinHttpSetTimeouts", api.SetTimeouts) &&
-                          BindLibraryFunction(module, "WinHttpSetOption", api.SetOption);
+                          BindLibraryFunction(module, "WinHttpSetOption", api.SetOption) &&
+                          BindLibraryFunction(module, "WinHttpGetIEProxyConfigForCurrentUser",
+                                              api.GetIEProxyConfigForCurrentUser) &&
+                          BindLibraryFunction(module, "WinHttpGetProxyForUrl", api.GetProxyForUrl);
     return complete ? &api : nullptr;
 }
 

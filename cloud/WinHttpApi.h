@@ -18,6 +18,8 @@ struct WinHttpApi {
     decltype(&::WinHttpReadData) ReadData = nullptr;
     decltype(&::WinHttpSetTimeouts) SetTimeouts = nullptr;
     decltype(&::WinHttpSetOption) SetOption = nullptr;
+    decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfigForCurrentUser = nullptr;
+    decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl = nullptr;
 };
 
 // The functions, loaded on first use; null when winhttp.dll or one of them is missing.

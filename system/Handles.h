@@ -108,6 +108,15 @@ struct LocalMemoryTraits {
 };
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 
+// Memory that an API hands over to be released with GlobalFree (WinHTTP's proxy strings).
+struct GlobalMemoryTraits {
+    using Value = HGLOBAL;
+    static Value Empty() noexcept { return nullptr; }
+    static bool IsValid(Value v) noexcept { return v != nullptr; }
+    static void Close(Value v) noexcept { ::GlobalFree(v); }
+};
+using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
+
 // Restores the object that was selected into a device context before.
 class ScopedSelectObject {
 public:

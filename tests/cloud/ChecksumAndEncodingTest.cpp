@@ -31,14 +31,19 @@ TEST_P(Crc64Values, MatchesTheServicesValue) {
 INSTANTIATE_TEST_SUITE_P(Reference, Crc64Values,
                          testing::Values(CrcCase{"", 0}, CrcCase{"123456789", 0x995DC9BBDF1939FAULL},
                                          CrcCase{"a", 0x330284772E652B05ULL},
-                                         CrcCase{std::string(3, '\0'), 0xEAF95FC670D9DB46ULL}));
+                                         CrcCase{std::string(3, '\0'), 0xEAF95FC670D9DB46ULL},
+                                         // Long enough for the 16-byte steps, with a tail behind them.
+                                         CrcCase{"The quick brown fox jumps over the lazy dog",
+                                                 0x5B5EB8C2E54AA1C4ULL}));
 
 TEST(Crc64, PiecesGiveTheCrcOfTheWhole) {
-    // Blocks of every length around the 8-byte stride, including single bytes, must chain.
+    // Blocks of every length around the 16-byte stride, including single bytes, must chain; the
+    // whole is checked against a bit-by-bit reference.
     std::string data;
     for (int i = 0; i < 1000; ++i) data += static_cast<char>((i * 131 + 7) & 0xFF);
     const std::uint64_t whole = Crc64Update(0, data.data(), data.size());
-    for (size_t piece : {1u, 3u, 7u, 8u, 9u, 64u, 999u}) {
+    EXPECT_EQ(whole, 0x4B6301B25AC3678BULL);
+    for (size_t piece : {1u, 3u, 7u, 8u, 9u, 15u, 16u, 17u, 64u, 999u}) {
         std::uint64_t crc = 0;
         for (size_t at = 0; at < data.size(); at += piece) {
             crc = Crc64Update(crc, data.data() + at, std::min(piece, data.size() - at));
