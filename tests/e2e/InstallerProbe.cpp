@@ -1,7 +1,7 @@
 // A small console tool for the end-to-end tests and the demo: it finds the installer's windows in
 // the shared Wine desktop and tells the Linux side where they are, so that xdotool can click them.
 //
-//   installer_probe dialog [timeout-ms]        "x y width height" of the visible installer dialog
+//   installer_probe dialog [timeout-ms]        "x y width height" of the visible, placed installer dialog
 //   installer_probe gone [timeout-ms]          waits until no installer dialog is visible
 //   installer_probe button <caption> <id> [timeout-ms]
 //                                              "x y" of the centre of a button of a message box
@@ -86,10 +86,19 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring command = argv[1];
     if (command == L"dialog") {
-        HWND dialog = WaitFor(VisibleDialog, TimeoutArg(argc, argv, 2));
-        if (dialog == nullptr) return 1;
+        // The installer shows its window first and gives it its size and place right after; a
+        // window caught in between is still 0 by 0, so the wait is for a placed dialog.
         RECT rect = {};
-        ::GetWindowRect(dialog, &rect);
+        HWND dialog = WaitFor(
+            [&rect] {
+                HWND window = VisibleDialog();
+                return window != nullptr && ::GetWindowRect(window, &rect) && rect.right > rect.left &&
+                               rect.bottom > rect.top
+                           ? window
+                           : nullptr;
+            },
+            TimeoutArg(argc, argv, 2));
+        if (dialog == nullptr) return 1;
         std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
         return 0;
     }
