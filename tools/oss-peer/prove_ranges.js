@@ -11,26 +11,16 @@
 
 const crypto = require('crypto');
 const fs = require('fs');
-const http = require('http');
 const path = require('path');
-const OSS = require('ali-oss');
 const signUtils = require('ali-oss/lib/common/signUtils');
 const { checkLines } = require('./check_log');
+const peer = require('./peer_run');
 
-const env = name => {
-  const value = process.env[name];
-  if (!value) {
-    console.error(`prove_ranges: ${name} is not set (run through with_bucket.py)`);
-    process.exit(2);
-  }
-  return value;
-};
-const endpoint = env('KAV_BUCKET_ENDPOINT');
-const bucket = env('KAV_BUCKET_NAME');
-const keyId = env('KAV_BUCKET_KEY_ID');
-const keySecret = env('KAV_BUCKET_KEY_SECRET');
-const root = env('KAV_BUCKET_ROOT_UNIX');
-const [host, port] = endpoint.split(':');
+const target = peer.localBucket('prove_ranges');
+const { endpoint, bucket, keyId, keySecret, root } = target;
+const { check, finish } = peer.checks();
+const { outcome } = peer;
+const raw = (method, urlPath, headers) => peer.raw(target, method, urlPath, headers);
 
 const KEY = '9.5KAvrindelIE/peer/ranged.bin';
 const SIZE = 100000;
@@ -38,46 +28,13 @@ const DATA = crypto.createHash('sha256').update('ranged').digest().toString('hex
   .slice(0, SIZE);
 const CONTENT = Buffer.from(DATA, 'latin1');
 
-let failures = 0;
-function check(name, condition, detail) {
-  if (condition) {
-    console.log(`ok - ${name}`);
-  } else {
-    failures++;
-    console.log(`not ok - ${name}${detail === undefined ? '' : ': ' + detail}`);
-  }
-}
-
-// The outcome of an ali-oss call: {status, headers, content} or {error}.
-async function outcome(promise) {
-  try {
-    const r = await promise;
-    return { status: r.res.status, headers: r.res.headers, content: r.content };
-  } catch (error) {
-    return { error };
-  }
-}
-
-function raw(method, urlPath, headers) {
-  return new Promise((resolve, reject) => {
-    const req = http.request({ host, port: Number(port), method, path: urlPath, headers, agent: false }, res => {
-      const chunks = [];
-      res.on('data', c => chunks.push(c));
-      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks) }));
-    });
-    req.on('error', reject);
-    req.end();
-  });
-}
-
 const describe = r => (r.error ? `${r.error.status} ${r.error.code}` : `${r.status} ${JSON.stringify(r.headers)}`);
 
 async function main() {
   const file = path.join(root, KEY);
   fs.mkdirSync(path.dirname(file), { recursive: true });
   fs.writeFileSync(file, CONTENT);
-  const client = new OSS({ endpoint: `http://${endpoint}`, bucket, accessKeyId: keyId, accessKeySecret: keySecret,
-                           timeout: 10000, retryMax: 0 });
+  const client = peer.ossClient(target);
 
   const whole = await outcome(client.get(KEY));
   check('a plain get returns the whole object', whole.status === 200 && Buffer.compare(whole.content, CONTENT) === 0,
@@ -136,11 +93,7 @@ async function main() {
       entries.filter(e => e.if_match === etag).length === parts.length + 1, text);
   check('ali-oss and the local bucket agree on every logged request', checkLines(text, keyId, keySecret, true) === 0);
 
-  console.log(failures === 0 ? 'all checks passed' : `${failures} checks failed`);
-  process.exit(failures === 0 ? 0 : 1);
+  finish();
 }
 
-main().catch(e => {
-  console.error(e);
-  process.exit(1);
-});
+peer.run(main);

@@ -9,27 +9,18 @@
 'use strict';
 
 const fs = require('fs');
-const http = require('http');
 const path = require('path');
-const OSS = require('ali-oss');
 const signUtils = require('ali-oss/lib/common/signUtils');
 const { checkLines } = require('./check_log');
+const peer = require('./peer_run');
 
-const env = name => {
-  const value = process.env[name];
-  if (!value) {
-    console.error(`prove_signatures: ${name} is not set (run through with_bucket.py)`);
-    process.exit(2);
-  }
-  return value;
-};
-const endpoint = env('KAV_BUCKET_ENDPOINT');
-const bucket = env('KAV_BUCKET_NAME');
-const keyId = env('KAV_BUCKET_KEY_ID');
-const keySecret = env('KAV_BUCKET_KEY_SECRET');
-const root = env('KAV_BUCKET_ROOT_UNIX');
-const control = env('KAV_BUCKET_CONTROL');
-const [host, port] = endpoint.split(':');
+const target = peer.localBucket('prove_signatures');
+const { endpoint, port, bucket, keyId, keySecret, root } = target;
+const control = peer.requireEnv('prove_signatures', 'KAV_BUCKET_CONTROL');
+const { check, finish } = peer.checks();
+const { outcome } = peer;
+const client = (options = {}) => peer.ossClient(target, options);
+const raw = (method, urlPath, headers) => peer.raw(target, method, urlPath, headers);
 
 const CHECK = '9.5KAvrindelIE/peer/check.txt';
 const SPACED = '9.5KAvrindelIE/peer/name with space+plus&more.zip';
@@ -41,50 +32,6 @@ const CONTENT = {
   [CHINESE]: Buffer.from('[cfgstamp]\r\ntime=42\r\n'),
 };
 const CHECK_CRC = '11051210869376104954';
-
-let failures = 0;
-function check(name, condition, detail) {
-  if (condition) {
-    console.log(`ok - ${name}`);
-  } else {
-    failures++;
-    console.log(`not ok - ${name}${detail === undefined ? '' : ': ' + detail}`);
-  }
-}
-
-function client(options = {}) {
-  return new OSS({
-    endpoint: `http://${endpoint}`,
-    bucket,
-    accessKeyId: keyId,
-    accessKeySecret: keySecret,
-    timeout: 10000,
-    retryMax: 0,
-    ...options,
-  });
-}
-
-// The outcome of an ali-oss call: {status, headers, content} or {error}.
-async function outcome(promise) {
-  try {
-    const r = await promise;
-    return { status: r.res.status, headers: r.res.headers, content: r.content };
-  } catch (error) {
-    return { error };
-  }
-}
-
-function raw(method, urlPath, headers) {
-  return new Promise((resolve, reject) => {
-    const req = http.request({ host, port: Number(port), method, path: urlPath, headers, agent: false }, res => {
-      const chunks = [];
-      res.on('data', c => chunks.push(c));
-      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks) }));
-    });
-    req.on('error', reject);
-    req.end();
-  });
-}
 
 function xmlCode(body) {
   const m = /<Code>([^<]*)<\/Code>/.exec(body.toString('utf8'));
@@ -190,11 +137,7 @@ async function main() {
     `${accepted} accepted of ${entries.length}`);
   check('ali-oss and the local bucket agree on every logged request', checkLines(text, keyId, keySecret, false) === 0);
 
-  console.log(failures === 0 ? 'all checks passed' : `${failures} checks failed`);
-  process.exit(failures === 0 ? 0 : 1);
+  finish();
 }
 
-main().catch(e => {
-  console.error(e);
-  process.exit(1);
-});
+peer.run(main);
