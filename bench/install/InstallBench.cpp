@@ -5,63 +5,26 @@
 // code 1 when the install failed. The time the worker goes on after that message (the deletion of
 // a moved-aside installation after an update) is printed on its own.
 #include <windows.h>
-#include <process.h>
 
 #include <cstdio>
-#include <string>
 
-#include "app/InstallLog.h"
-#include "app/InstallSettings.h"
 #include "cloud/IClient.h"
-#include "cloud/OssClient.h"
-#include "cloud/OssSdk.h"
-#include "engine/InstallWorker.h"
 #include "engine/WorkerMessages.h"
-#include "system/Folders.h"
-
-namespace {
-
-LRESULT CALLBACK Sink(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-}  // namespace
+#include "tools/headless-install/HeadlessInstall.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: kavrindel_install_bench <endpoint> <parent folder>\n");
         return 2;
     }
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &Sink;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"KavrindelBenchSink";
-    ::RegisterClassExW(&wc);
-    MainWindowHandle = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-
-    InstallSettings& settings = GetInstallSettings();
-    settings.packageCode = "201805";
-    settings.productTitle = "Qerlix Trading System Bench";
-    settings.uiLanguageId = 1033;
-    kav::DerivePathsFrom(settings, argv[2], "", settings.packageCode);
-
     IClient client;
-    client.objectPrefix = kObjectPrefix;
-    client.InitCloudAccount();
-    client.endpoint = argv[1];
-    kav::oss::InitializeSdk();
-    client.ossClient = new kav::oss::OssClient(client.endpoint, client.accessKeyId, client.accessKeySecret,
-                                               kav::oss::ClientConfiguration());
-    DeleteDirectoryTree(settings.tempDir.c_str());
-    MakeDirectoryPath((settings.tempDir + "\\").c_str());
-    OpenInstallLog();
-    if (!client.ReadRemoteManifest()) return 1;
+    if (!kav::PrepareHeadlessInstall({argv[1], argv[2], "Qerlix Trading System Bench", 1033}, client)) return 1;
 
     LARGE_INTEGER frequency, start, end;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
-    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &InstallWorker, static_cast<IClient*>(&client), 0, nullptr));
+    HANDLE thread = kav::StartInstallWorker(client);
+    if (thread == nullptr) return 1;
     bool done = false;
     MSG msg;
     LARGE_INTEGER last = start;
