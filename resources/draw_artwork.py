@@ -5,10 +5,10 @@
 
 Standard library only and deterministic: the same script always writes the same bytes.
 
-- background_ready.bmp (bitmap 101): dark red gradient, a light-red logo in the upper middle, soft
+- background_ready.bmp (resource 101, packed by pack_bitmap.py at build time): dark red gradient, a light-red logo in the upper middle, soft
   hills along the bottom. The title (rows 142-178), the buttons and labels are drawn light over it,
   so everything behind them stays dark.
-- background_install.bmp (bitmap 104): dark red sky with a rocket on the left in rows 1-215, a white
+- background_install.bmp (resource 104, packed the same way): dark red sky with a rocket on the left in rows 1-215, a white
   band from row 216 down to the bottom border, a one-pixel border of RGB(140, 94, 184). The white
   banner text (rows 96-123, from x = 181) needs the dark sky; the black status line (rows 234-254)
   and the progress bar (rows 260-275) need the white band.
