@@ -23,9 +23,11 @@ RecoveryAction RecoverInterruptedSwap(const std::string& installDir) {
         case RecoveryAction::Nothing:
             break;
     }
-    // A deletion that was cut: never an installation, whatever else exists.
-    const std::string discard = DiscardFolderFor(installDir);
-    if (PathPresent(discard)) DeleteDirectoryTree(discard.c_str());
+    // A deletion that was cut, and a copy that never took the install folder's place: never an
+    // installation, whatever else exists.
+    for (const std::string& leftover : {DiscardFolderFor(installDir), CopiedBesideFolderFor(installDir)}) {
+        if (PathPresent(leftover)) DeleteDirectoryTree(leftover.c_str());
+    }
     return action;
 }
 

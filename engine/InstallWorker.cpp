@@ -234,7 +234,7 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     const std::string& installDir = settings.installDir;
     Begin(kLineDeleteOld, StepDeleteOldInstall);
     ParkedLog log(temp);
-    MoveAsideResult aside = MoveInstallationAside(installDir);
+    const MoveAsideResult aside = MoveInstallationAside(installDir);
     // A folder that cannot be moved aside is removed as far as it can be; the copy below then
     // brings the new version over what is left.
     if (aside == MoveAsideResult::Refused) DeleteDirectoryTree(installDir.c_str());
@@ -245,23 +245,27 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     ::Sleep(kStepPauseMs);
     WriteLogLine(kLineMoveNew);
     const bool copied = !PlaceStagedFolder(temp, installDir);
-    if (copied) {
-        // The staged folder cannot take the old one's place by a rename (another volume, or a file
-        // in it is open). A copy into the empty place would leave a partial installation that the
-        // next start could not tell from a whole one, so the old installation returns to its place
-        // and the copy goes over it, as for a folder that could not be moved aside.
-        if (aside == MoveAsideResult::MovedAside && PutMovedAsideBack(installDir)) {
-            aside = MoveAsideResult::Refused;
-            DeleteDirectoryTree(installDir.c_str());
+    if (copied && aside != MoveAsideResult::Refused) {
+        // The staged folder cannot be renamed into place: it lies on another volume than the
+        // install folder. It is copied beside the install folder, on that folder's volume, checked
+        // and then renamed into place; the place never holds a partial copy, and the old
+        // installation stays whole aside until the new one has taken its place.
+        const std::string beside = CopiedBesideFolderFor(installDir);
+        if (PathPresent(beside)) DeleteDirectoryTree(beside.c_str());
+        const std::optional<std::string> command = CopyBackCommandLine(temp, beside);
+        const bool copiedBeside = command && RunCopyBack(*command) && StagedFilesInPlace(temp, beside);
+        if (copiedBeside && !ContinueAfter(SwapStage::CopiedBeside)) return 0;
+        if (!copiedBeside || !PlaceStagedFolder(beside, installDir)) {
+            DeleteDirectoryTree(beside.c_str());
+            if (aside == MoveAsideResult::MovedAside) PutMovedAsideBack(installDir);
+            log.Resume();
+            return Fail(kLineCopyBackFailed, StepFilesOccupied);
         }
+    } else if (copied) {
+        // The old folder could not be moved aside (a file in it is open) and was removed as far as
+        // it could be: the copy goes over what is left of it.
         const std::optional<std::string> command = CopyBackCommandLine(temp, installDir);
         if (!command || !RunCopyBack(*command) || !StagedFilesInPlace(temp, installDir)) {
-            // An old installation still aside (it could not be put back before the copy) takes the
-            // place of the partial copy again.
-            if (aside == MoveAsideResult::MovedAside) {
-                DeleteDirectoryTree(installDir.c_str());
-                PutMovedAsideBack(installDir);
-            }
             log.Resume();
             return Fail(kLineCopyBackFailed, StepFilesOccupied);
         }

@@ -23,6 +23,8 @@ std::string MovedAsideFolderFor(const std::string& installDir) { return installD
 
 std::string DiscardFolderFor(const std::string& installDir) { return installDir + kDiscardSuffix; }
 
+std::string CopiedBesideFolderFor(const std::string& installDir) { return installDir + kCopiedBesideSuffix; }
+
 bool RenameFolder(const char* from, const char* to) { return ::MoveFileExA(from, to, kRenameFlags) != FALSE; }
 
 FolderMoveFunction SetSwapMoveFunction(FolderMoveFunction function) {

@@ -3,18 +3,26 @@
 // install folder is renamed to a sibling (the folder's name followed by "old"), the complete staged
 // folder is renamed into its place, and only then is the moved-aside folder deleted. A moved-aside
 // folder is deleted under a third sibling name (followed by "trash"), so a folder named "old" is
-// always a whole installation and a half-deleted one is never taken for one.
+// always a whole installation and a half-deleted one is never taken for one. A staged folder on
+// another volume than the install folder (a chosen install folder on another drive) cannot be
+// renamed into place; it is copied beside the install folder first (the folder's name followed by
+// "new"), and that copy, once checked, is renamed into place: the old installation still stays
+// whole until the new one has taken its place.
 #include <string>
 
 namespace kav {
 
 constexpr char kMovedAsideSuffix[] = "old";
 constexpr char kDiscardSuffix[] = "trash";
+constexpr char kCopiedBesideSuffix[] = "new";
 
 // "C:\A\KAvrindel201805v9.5old" for the install folder "C:\A\KAvrindel201805v9.5".
 std::string MovedAsideFolderFor(const std::string& installDir);
 // "C:\A\KAvrindel201805v9.5trash": where a moved-aside folder is deleted.
 std::string DiscardFolderFor(const std::string& installDir);
+// "C:\A\KAvrindel201805v9.5new": where a staged folder on another volume is copied before it takes
+// the install folder's place. Never an installation until it is renamed into place.
+std::string CopiedBesideFolderFor(const std::string& installDir);
 
 // Renames a folder to a new name on the same volume; true when it was renamed. Windows refuses
 // while a program holds a file in the folder open, or when the new name lies on another volume;
@@ -52,6 +60,7 @@ bool PathPresent(const std::string& path);
 enum class SwapStage {
     StagingComplete,  // update.ini and the configuration values written into the staging folder
     OldOutOfPlace,    // the install folder moved aside (or, in the fallback, removed)
+    CopiedBeside,     // the staged folder (on another volume) copied beside the install folder and checked
     NewInPlace,       // the staged folder renamed (or copied) into place
     Registered,       // the log back, the registrations written
     Discarding,       // the moved-aside folder renamed to its discard name, not yet deleted

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -475,36 +476,82 @@ TEST_F(InstallWorkerRun, CopyBackFailureEndsTheRunWithCodeEleven) {
 }
 
 // The staged folder cannot be renamed into place (the chosen install folder lies on another volume):
-// the old installation returns to its place before the copy, so that no moment leaves a partial
-// copy in the place beside a moved-aside folder, which the next start would take for the new one.
-bool g_asideDuringCopy = true;
-bool NoteMovedAside(kav::SwapStage stage) {
-    if (stage == kav::SwapStage::NewInPlace) {
-        g_asideDuringCopy = kavtest::PathExists(kav::MovedAsideFolderFor(GetInstallSettings().installDir));
+// it is copied beside the install folder, and that copy is renamed into place. Until then the old
+// installation waits whole under its moved-aside name, and the place holds no partial copy.
+struct BesideCopyView {
+    bool seen = false;
+    bool placeEmpty = false;
+    std::map<std::string, std::string> aside;
+};
+BesideCopyView g_besideView;
+bool NoteCopiedBeside(kav::SwapStage stage) {
+    if (stage == kav::SwapStage::CopiedBeside) {
+        const std::string& installDir = GetInstallSettings().installDir;
+        g_besideView = {true, !kavtest::PathExists(installDir),
+                        TreeOf(kav::MovedAsideFolderFor(installDir), "kavrindellog")};
     }
     return true;
 }
 
-TEST_F(InstallWorkerRun, StagedFolderThatCannotBeRenamedIsCopiedOverTheOldOne) {
+TEST_F(InstallWorkerRun, StagedFolderOnAnotherVolumeIsCopiedBesideThenRenamedIntoPlace) {
     MakeOldInstallation();
     const InstallSettings& s = GetInstallSettings();
+    const auto oldTree = TreeOf(s.installDir, "kavrindellog");
     RefusedRename refused(s.tempDir);
-    kav::SetSwapStageHook(&NoteMovedAside);
+    g_besideView = {};
+    kav::SetSwapStageHook(&NoteCopiedBeside);
     const bool ran = Run();
     kav::SetSwapStageHook(nullptr);
     ASSERT_TRUE(ran);
     EXPECT_EQ(workerResult_, 1u);
     EXPECT_EQ(recorder_.ClosingValues(), (std::vector<LPARAM>{75, 79, 80}));
-    EXPECT_FALSE(g_asideDuringCopy);
+    ASSERT_TRUE(g_besideView.seen);
+    EXPECT_TRUE(g_besideView.placeEmpty) << "no copy is made in the install folder's place";
+    EXPECT_EQ(g_besideView.aside, oldTree) << "the old installation is whole while the copy is made";
     EXPECT_NE(FolderIdentity(s.installDir), stagingIdentity_) << "copied, not renamed";
     EXPECT_NE(kavtest::ReadFileBytes(s.installDir + "\\kavrindel v9.5.exe"), "old program");
     EXPECT_FALSE(kavtest::PathExists(s.installDir + "\\old-only.dat"));
     EXPECT_EQ(Profile(s.installDir + "\\config\\kavrindel.Default.pri", "kavrindel", "language"), "2052");
     EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(kav::CopiedBesideFolderFor(s.installDir)));
     EXPECT_FALSE(kavtest::PathExists(s.tempDir));
     const std::vector<std::string> log = LogMessages(s.logDir);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().rfind("IPersistFile::Save : ", 0), 0u) << "the log went on after the copy";
+}
+
+// The copy beside the install folder fails (here: a staged file that another program holds open
+// cannot be read): the old installation returns to its place whole, nothing is left beside it, and
+// the run ends with the "occupied" failure.
+HANDLE g_heldStagedFile = INVALID_HANDLE_VALUE;
+bool HoldStagedProgram(kav::SwapStage stage) {
+    if (stage == kav::SwapStage::OldOutOfPlace) {
+        g_heldStagedFile = ::CreateFileA((GetInstallSettings().tempDir + "\\kavrindel v9.5.exe").c_str(), GENERIC_READ,
+                                         0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    return true;
+}
+
+TEST_F(InstallWorkerRun, AFailedCopyBesideLeavesTheOldInstallationInPlace) {
+    MakeOldInstallation();
+    const InstallSettings& s = GetInstallSettings();
+    const auto oldTree = TreeOf(s.installDir, "kavrindellog");
+    RefusedRename refused(s.tempDir);
+    kav::SetSwapStageHook(&HoldStagedProgram);
+    const bool ran = Run();
+    kav::SetSwapStageHook(nullptr);
+    ASSERT_NE(g_heldStagedFile, INVALID_HANDLE_VALUE);
+    ::CloseHandle(g_heldStagedFile);
+    g_heldStagedFile = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(workerResult_, 0u);
+    const std::vector<Posted>& raw = recorder_.Messages();
+    ASSERT_FALSE(raw.empty());
+    EXPECT_EQ(raw.back().message, WM_INSTALL_FAILED);
+    EXPECT_EQ(raw.back().value, StepFilesOccupied);
+    EXPECT_EQ(TreeOf(s.installDir, "kavrindellog"), oldTree);
+    EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(kav::CopiedBesideFolderFor(s.installDir)));
 }
 
 // A folder that cannot be moved aside but can be removed: the removal, then the rename.
@@ -530,6 +577,7 @@ struct CutCase {
     kav::SwapStage stage;
     bool oldInstallation;  // an update (true) or a first install
     Release after;         // what the install folder holds after the recovery
+    bool stagedElsewhere = false;  // the staged folder cannot be renamed into place (another volume)
 };
 
 // The stage hook: records the complete staged tree, stops at the case's stage, and at the discard
@@ -572,6 +620,8 @@ TEST_P(InstallWorkerCut, RecoveryLeavesOneWholeRelease) {
     const InstallSettings& s = GetInstallSettings();
     if (c.oldInstallation) MakeOldInstallation();
     const auto oldTree = TreeOf(s.installDir, "kavrindellog");
+    std::optional<RefusedRename> refused;
+    if (c.stagedElsewhere) refused.emplace(s.tempDir);
     CutState state{c.stage, {}};
     g_cut = &state;
     kav::SetSwapStageHook(&CutAt);
@@ -592,6 +642,7 @@ TEST_P(InstallWorkerCut, RecoveryLeavesOneWholeRelease) {
     }
     EXPECT_FALSE(kavtest::PathExists(kav::MovedAsideFolderFor(s.installDir)));
     EXPECT_FALSE(kavtest::PathExists(kav::DiscardFolderFor(s.installDir)));
+    EXPECT_FALSE(kavtest::PathExists(kav::CopiedBesideFolderFor(s.installDir)));
     EXPECT_FALSE(kavtest::PathExists(s.tempDir));
 }
 
@@ -603,7 +654,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"Registered", kav::SwapStage::Registered, true, Release::New},
                       CutCase{"DiscardHalfDone", kav::SwapStage::Discarding, true, Release::New},
                       CutCase{"FirstInstallBeforeRename", kav::SwapStage::OldOutOfPlace, false, Release::None},
-                      CutCase{"FirstInstallRenamed", kav::SwapStage::NewInPlace, false, Release::New}),
+                      CutCase{"FirstInstallRenamed", kav::SwapStage::NewInPlace, false, Release::New},
+                      CutCase{"ElsewhereCopiedBeside", kav::SwapStage::CopiedBeside, true, Release::Old, true},
+                      CutCase{"ElsewhereNewInPlace", kav::SwapStage::NewInPlace, true, Release::New, true},
+                      CutCase{"ElsewhereFirstInstallCopiedBeside", kav::SwapStage::CopiedBeside, false, Release::None,
+                              true}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.name); });
 
 // ---- failures: one per step, each ending the run with the old installation untouched ----------
