@@ -167,7 +167,7 @@ def scenario_reinstall(s, args):
     s.click(inst.CLOSE_BOX)
     check(s.wait_exit() == 0, "exit code after the reinstall")
     # The exit waited for the deletion of the installation that the update moved aside.
-    for sibling in ("old", "trash"):
+    for sibling in ("old", "trash", "new"):
         check(not os.path.exists(s.install_dir + sibling), "left beside the installation: %s" % sibling)
     pri = s.read_ini(os.path.join(s.install_dir, "config", "kavrindel.Default.pri"))
     check(pri.get("kavrindel", {}).get("awaredpi") == "0", "the close box on the finished page wrote no awaredpi")
