@@ -16,9 +16,9 @@ enum class RecoveryAction {
 RecoveryAction RecoveryActionFor(bool installDirExists, bool movedAsideExists);
 
 // Carries out that decision for installDir, and deletes what a cut deletion left under the
-// discard name and what a cut copy left under the copied-beside name. Returns the action it took; afterwards installDir holds one whole installation
-// (or none, after a cut first install) and nothing is left beside it, unless a program holds a
-// file of a leftover folder open.
+// discard name and what a cut copy left under the copied-beside name. Returns the action it took;
+// afterwards installDir holds one whole installation (or none, after a cut first install) and
+// nothing is left beside it, unless a program holds a file of a leftover folder open.
 RecoveryAction RecoverInterruptedSwap(const std::string& installDir);
 
 }  // namespace kav

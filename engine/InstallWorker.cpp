@@ -247,7 +247,7 @@ unsigned __stdcall InstallWorker(void* clientAddress) {
     const bool copied = !PlaceStagedFolder(temp, installDir);
     if (copied && aside != MoveAsideResult::Refused) {
         // The staged folder cannot be renamed into place: it lies on another volume than the
-        // install folder. It is copied beside the install folder, on that folder's volume, checked
+        // install folder (or a file in it is held open). It is copied beside the install folder, on that folder's volume, checked
         // and then renamed into place; the place never holds a partial copy, and the old
         // installation stays whole aside until the new one has taken its place.
         const std::string beside = CopiedBesideFolderFor(installDir);

@@ -60,7 +60,7 @@ bool PathPresent(const std::string& path);
 enum class SwapStage {
     StagingComplete,  // update.ini and the configuration values written into the staging folder
     OldOutOfPlace,    // the install folder moved aside (or, in the fallback, removed)
-    CopiedBeside,     // the staged folder (on another volume) copied beside the install folder and checked
+    CopiedBeside,     // the staged folder (another volume) copied beside the install folder, checked
     NewInPlace,       // the staged folder renamed (or copied) into place
     Registered,       // the log back, the registrations written
     Discarding,       // the moved-aside folder renamed to its discard name, not yet deleted
