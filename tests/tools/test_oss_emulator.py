@@ -323,6 +323,24 @@ class EmulatorCase(unittest.TestCase):
         with open(self.log_path) as f:
             self.assertEqual(f.read(), "")
 
+    def test_request_log_keeps_the_order_of_arrival(self):
+        # A client reads an answer before the server has logged it, so its next request can end
+        # first: the log still lists the requests as they came, in memory and in the file.
+        with tempfile.TemporaryDirectory() as work:
+            path = os.path.join(work, "requests.jsonl")
+            log = oss_emulator.RequestLog(path)
+            first, second, third = log.begin(), log.begin(), log.begin()
+            log.end(second, {"n": 2})
+            log.end(third, {"n": 3})
+            log.end(first, {"n": 1})
+            expected = [{"n": 1}, {"n": 2}, {"n": 3}]
+            self.assertEqual([json.loads(line) for line in log.snapshot().splitlines()], expected)
+            with open(path) as f:
+                self.assertEqual([json.loads(line) for line in f], expected)
+            log.end(log.begin(), {"n": 4})
+            with open(path) as f:
+                self.assertEqual([json.loads(line)["n"] for line in f], [1, 2, 3, 4])
+
     # -- ranges and conditions -----------------------------------------------------------------
 
     def test_parse_range(self):

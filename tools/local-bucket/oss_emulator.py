@@ -24,6 +24,7 @@ of a loopback download.
 import argparse
 import base64
 import binascii
+import bisect
 import ctypes
 import ctypes.util
 import email.utils
@@ -339,28 +340,40 @@ class RateLimiter:
 # Request log
 
 class RequestLog:
+    """Every data request, in the order the requests arrived. An answer ends after its client has
+    read it, so a client's next request may end first; each entry keeps its place of arrival."""
+
     def __init__(self, path):
         self._lock = threading.Lock()
         self._path = path
-        self._lines = []
+        self._lines = []  # (arrival number, JSON line), in arrival order
+        self._arrivals = itertools.count()
         self._in_flight = 0
         self._idle = threading.Condition(self._lock)
         if path:
             open(path, "w").close()
 
     def begin(self):
+        """Counts the request as in flight; returns its arrival number for end()."""
         with self._lock:
             self._in_flight += 1
+            return next(self._arrivals)
 
-    def end(self, entry):
+    def end(self, arrival, entry):
         line = json.dumps(entry, ensure_ascii=True, sort_keys=True)
         with self._lock:
-            self._lines.append(line)
+            in_order = not self._lines or self._lines[-1][0] < arrival
+            bisect.insort(self._lines, (arrival, line))
             if self._path:
-                with open(self._path, "a", encoding="ascii") as f:
-                    f.write(line + "\n")
+                # An answer that ended after a later one's rewrites the file, so it stays in
+                # arrival order; the usual case appends.
+                with open(self._path, "a" if in_order else "w", encoding="ascii") as f:
+                    f.write(line + "\n" if in_order else self._text())
             self._in_flight -= 1
             self._idle.notify_all()
+
+    def _text(self):
+        return "".join(line + "\n" for _, line in self._lines)
 
     def clear(self):
         with self._lock:
@@ -376,7 +389,7 @@ class RequestLog:
                 if left <= 0:
                     break
                 self._idle.wait(left)
-            return "".join(line + "\n" for line in self._lines)
+            return self._text()
 
 
 # ---------------------------------------------------------------------------------------------
@@ -555,7 +568,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.control(method, path[len(CONTROL_PREFIX):].decode("latin-1"))
             return
         self.read_request_body()
-        self.server.log.begin()
+        arrival = self.server.log.begin()
         entry = {"method": method, "path": path.decode("latin-1"), "query": query.decode("latin-1"),
                  "headers": self.logged_headers(), "raw_key": None, "status": None,
                  "signature_ok": False, "bytes_sent": 0, "fault": None, "time": time.time(),
@@ -570,7 +583,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         finally:
             entry["duration_ms"] = round((time.monotonic() - started) * 1000.0, 1)
-            self.server.log.end(entry)
+            self.server.log.end(arrival, entry)
 
     def logged_headers(self):
         out = {}
